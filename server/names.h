@@ -1,0 +1,11 @@
+// names.h: the one check that every request value reaching a file name passes
+// (site names, session ids, page names, work-file names). Tested by names_test.cc.
+#pragma once
+
+#include <string>
+
+// At most 64 bytes of A-Z, a-z, 0-9, "_", "-", ".", "*" and the Latin-1 letters
+// 0xC0..0xFF, not empty, and never containing "..".
+bool IsValidName(const std::string& name);
+// The name when it passes IsValidName, else the empty text.
+std::string ValidNameOrEmpty(const std::string& name);

@@ -1,0 +1,58 @@
+// runtime.h: every call to the runtime (Ablaufkern) over XML-RPC. Only runtime.cc
+// talks to the XML-RPC library. Each call uses its own new client for AbKeURL,
+// with keep-open off, a bounded wait (kCallTimeoutSeconds) and no retry; a call
+// succeeds only when it was carried out, drew no fault and the answer has the
+// shape read. Every failure maps to the call's fixed fallback; nothing is
+// written to standard output or standard error. Once a call of this run has
+// timed out, later calls of the run fail at once.
+// Tested by runtime_test.cc against the trial runtime.
+#pragma once
+
+#include <string>
+
+constexpr double kCallTimeoutSeconds = 10.0;
+
+// How a call ended, for callers that must tell a missing runtime from an answer.
+enum class CallOutcome {
+  kOk,           // answered, no fault, answer of the expected shape
+  kFault,        // answered with a fault, or an answer of another shape or type
+  kUnreachable,  // no usable address, no connection, or no answer in time
+};
+
+// --- The web page server's four calls ---------------------------------------
+// "getvarbyname" (int mode, string name). The answer text; "error XN-1" when the
+// call cannot be carried out, "error XN-2" on a fault or a wrong answer.
+std::string ReadVarByName(int mode, const std::string& name);
+// "getvarbyidx" (int mode, string index). On success text becomes the answer and
+// true is returned; on failure text becomes "error XI-1" and false is returned.
+bool ReadVarByIdx(int mode, std::string& text);
+// "setvarbyidx" (string "index=value"). The status answered (1 = accepted), or -1.
+int WriteVarByIdx(const std::string& command);
+// "startmacroidx" (int C_StrToInt(index)). Whether the call succeeded.
+bool RunMacroByIdx(const std::string& index_text);
+
+// --- The administration interface's calls -----------------------------------
+// "createvarlist" (string). On success *count = element 0 and, when it is 2 or
+// more, *list = element 1 (else *list is left empty). False on failure.
+bool RuntimeCreateVarList(const std::string& argument, int* count, std::string* list);
+// "getvarbyname" (int form, string name as received): element 0, or false.
+bool RuntimeGetVarByName(int form, const std::string& name, std::string* answer);
+// "setvarbyname" (string): element 0, or -1.
+int RuntimeSetVarByName(const std::string& argument);
+// "startmacroidx" (string index as received): element 0, or -1.
+int RuntimeStartMacro(const std::string& argument);
+// "comablaufkern" (int 110); the answer is not read.
+void RuntimeEndKernel();
+// "workfile" (action, file name[, new name only when action is "ren"]); the answer
+// is not read. Whether the call was carried out without a fault.
+bool RuntimeWorkFile(const std::string& action, const std::string& name,
+                     const std::string& new_name);
+
+// --- The compiler's calls -----------------------------------------------------
+// "getvaridx" / "getobjidx" (string name): the index answered, or -1. *outcome
+// tells a missing runtime from an answer (a negative index is kOk with its value).
+int RuntimeGetVarIdx(const std::string& name, CallOutcome* outcome);
+int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome);
+
+// For tests that make several runs in one process: forget that a call timed out.
+void ResetRuntimeClientState();
