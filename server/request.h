@@ -1,0 +1,21 @@
+// request.h: the request record of TelvarinServer: the values that the request
+// road fills once per run and that the page writers read. All start empty.
+// Tested through the program tests in tests/.
+#pragma once
+
+#include <string>
+
+struct RequestRec {
+  std::string RequestData;  // raw request text: the query string (GET) or body (POST); never decoded whole
+  std::string SiteName;     // the site; names the site, page, user and session files
+  std::string BaseDir;      // the site directory (kSiteDir), always ending in "/"
+  std::string PageName;     // the page of the site to show
+  std::string SessionId;    // the request's session id; empty when not signed on
+  std::string AbKeCfgPath;  // the runtime configuration file (kRuntimeDir + "ABLKRN.CFG")
+  std::string ClientAddr;   // REMOTE_ADDR, or "127.0.0.1" when unset
+};
+extern RequestRec Request;  // filled by the request road (request.cc); AbKeURL lives in config.h
+
+// The request road: reads the CGI environment and standard input, settles the
+// sign-on and writes exactly one page. Always returns 0 (the exit status).
+int HandleRequest();
