@@ -1,0 +1,235 @@
+// runtime.cc: every call to the runtime over XML-RPC (see runtime.h). The only
+// file that talks to the XML-RPC library, and the only one with a `try`: the
+// library throws XmlRpcException when an answer has another type or shape.
+#include "server/runtime.h"
+
+#include <flxmlrpc/XmlRpc.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+
+#include "server/config.h"
+#include "toolkit/strobj.h"
+
+using XmlRpc::XmlRpcValue;
+
+namespace {
+
+constexpr char kUrlPrefix[] = "xmlrpc://";
+constexpr int kEndKernelCommand = 110;
+
+// Set when a call of this run got no answer in time: a hung runtime must cost a
+// page one bounded wait, not one per value.
+bool call_timed_out = false;
+
+class SilentErrors : public XmlRpc::XmlRpcErrorHandler {
+ public:
+  void error(const char*) override {}
+};
+class SilentLog : public XmlRpc::XmlRpcLogHandler {
+ public:
+  void log(int, const char*) override {}
+};
+
+// Once per process: the library prints nothing, and a runtime that drops the
+// connection cannot end the program through SIGPIPE half way through a page.
+void PrepareLibrary() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  static SilentErrors silent_errors;
+  static SilentLog silent_log;
+  XmlRpc::XmlRpcErrorHandler::setErrorHandler(&silent_errors);
+  XmlRpc::XmlRpcLogHandler::setLogHandler(&silent_log);
+  XmlRpc::setVerbosity(0);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+// Splits "xmlrpc://host:port"; false unless the host is not empty and the port
+// is a plain decimal number from 1 to 65535.
+bool ParseAddress(const std::string& url, std::string* host, int* port) {
+  const size_t prefix = sizeof(kUrlPrefix) - 1;
+  if (url.compare(0, prefix, kUrlPrefix) != 0) return false;
+  const size_t colon = url.rfind(':');
+  if (colon == std::string::npos || colon < prefix) return false;
+  *host = url.substr(prefix, colon - prefix);
+  const std::string digits = url.substr(colon + 1);
+  if (host->empty() || digits.empty() || digits.size() > 5) return false;
+  long value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 65535) return false;
+  *port = static_cast<int>(value);
+  return true;
+}
+
+// The one place where a call is made: a new client, keep-open off (with it on the
+// library would send a request again after a dropped connection, writing a value
+// or starting a macro twice), a bounded wait, no retry.
+CallOutcome Call(const char* method, const XmlRpcValue& params, XmlRpcValue* result) {
+  PrepareLibrary();
+  if (call_timed_out) return CallOutcome::kUnreachable;
+  std::string host;
+  int port = 0;
+  if (!ParseAddress(AbKeURL, &host, &port)) return CallOutcome::kUnreachable;
+  try {
+    XmlRpc::XmlRpcClient client(host.c_str(), port);
+    client.setKeepOpen(false);
+    const auto start = std::chrono::steady_clock::now();
+    const bool carried_out = client.execute(method, params, *result, kCallTimeoutSeconds);
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+    client.close();
+    if (!carried_out) {
+      if (spent.count() >= kCallTimeoutSeconds * 0.95) call_timed_out = true;
+      return CallOutcome::kUnreachable;
+    }
+    if (client.isFault()) return CallOutcome::kFault;
+    return CallOutcome::kOk;
+  } catch (const XmlRpc::XmlRpcException&) {
+    return CallOutcome::kFault;
+  }
+}
+
+// Answer element i of the expected type; false for any other shape.
+bool AnswerInt(const XmlRpcValue& answer, int i, int* value) {
+  if (answer.getType() != XmlRpcValue::TypeArray || answer.size() <= i) return false;
+  const XmlRpcValue& element = answer[i];
+  if (element.getType() != XmlRpcValue::TypeInt) return false;
+  *value = static_cast<int>(element);
+  return true;
+}
+
+bool AnswerString(const XmlRpcValue& answer, int i, std::string* value) {
+  if (answer.getType() != XmlRpcValue::TypeArray || answer.size() <= i) return false;
+  const XmlRpcValue& element = answer[i];
+  if (element.getType() != XmlRpcValue::TypeString) return false;
+  *value = static_cast<const std::string&>(element);
+  return true;
+}
+
+XmlRpcValue Params(const XmlRpcValue& first) {
+  XmlRpcValue params;
+  params.setSize(1);
+  params[0] = first;
+  return params;
+}
+
+XmlRpcValue Params(const XmlRpcValue& first, const XmlRpcValue& second) {
+  XmlRpcValue params;
+  params.setSize(2);
+  params[0] = first;
+  params[1] = second;
+  return params;
+}
+
+// A call whose answer element 0 is a string.
+CallOutcome CallForString(const char* method, const XmlRpcValue& params, std::string* text) {
+  XmlRpcValue answer;
+  CallOutcome outcome = Call(method, params, &answer);
+  if (outcome == CallOutcome::kOk && !AnswerString(answer, 0, text)) outcome = CallOutcome::kFault;
+  return outcome;
+}
+
+// A call whose answer element 0 is an int.
+CallOutcome CallForInt(const char* method, const XmlRpcValue& params, int* value) {
+  XmlRpcValue answer;
+  CallOutcome outcome = Call(method, params, &answer);
+  if (outcome == CallOutcome::kOk && !AnswerInt(answer, 0, value)) outcome = CallOutcome::kFault;
+  return outcome;
+}
+
+int LookupIndex(const char* method, const std::string& name, CallOutcome* outcome) {
+  int index = -1;
+  *outcome = CallForInt(method, Params(name), &index);
+  return *outcome == CallOutcome::kOk ? index : -1;
+}
+
+}  // namespace
+
+std::string ReadVarByName(int mode, const std::string& name) {
+  std::string answer;
+  switch (CallForString("getvarbyname", Params(mode, name), &answer)) {
+    case CallOutcome::kOk: return answer;
+    case CallOutcome::kFault: return "error XN-2";
+    case CallOutcome::kUnreachable: break;
+  }
+  return "error XN-1";
+}
+
+bool ReadVarByIdx(int mode, std::string& text) {
+  std::string answer;
+  if (CallForString("getvarbyidx", Params(mode, text), &answer) != CallOutcome::kOk) {
+    text = "error XI-1";
+    return false;
+  }
+  text = answer;
+  return true;
+}
+
+int WriteVarByIdx(const std::string& command) {
+  int status = -1;
+  if (CallForInt("setvarbyidx", Params(command), &status) != CallOutcome::kOk) return -1;
+  return status;
+}
+
+bool RunMacroByIdx(const std::string& index_text) {
+  XmlRpcValue answer;
+  return Call("startmacroidx", Params(C_StrToInt(index_text)), &answer) == CallOutcome::kOk;
+}
+
+bool RuntimeCreateVarList(const std::string& argument, int* count, std::string* list) {
+  XmlRpcValue answer;
+  if (Call("createvarlist", Params(argument), &answer) != CallOutcome::kOk) return false;
+  int n = 0;
+  if (!AnswerInt(answer, 0, &n)) return false;
+  std::string text;
+  if (n >= 2 && !AnswerString(answer, 1, &text)) return false;
+  *count = n;
+  *list = text;
+  return true;
+}
+
+bool RuntimeGetVarByName(int form, const std::string& name, std::string* answer) {
+  return CallForString("getvarbyname", Params(form, name), answer) == CallOutcome::kOk;
+}
+
+int RuntimeSetVarByName(const std::string& argument) {
+  int code = -1;
+  if (CallForInt("setvarbyname", Params(argument), &code) != CallOutcome::kOk) return -1;
+  return code;
+}
+
+int RuntimeStartMacro(const std::string& argument) {
+  int code = -1;
+  if (CallForInt("startmacroidx", Params(argument), &code) != CallOutcome::kOk) return -1;
+  return code;
+}
+
+void RuntimeEndKernel() {
+  XmlRpcValue answer;
+  Call("comablaufkern", Params(kEndKernelCommand), &answer);
+}
+
+bool RuntimeWorkFile(const std::string& action, const std::string& name,
+                     const std::string& new_name) {
+  XmlRpcValue params;
+  params.setSize(action == "ren" ? 3 : 2);
+  params[0] = action;
+  params[1] = name;
+  if (action == "ren") params[2] = new_name;
+  XmlRpcValue answer;
+  return Call("workfile", params, &answer) == CallOutcome::kOk;
+}
+
+int RuntimeGetVarIdx(const std::string& name, CallOutcome* outcome) {
+  return LookupIndex("getvaridx", name, outcome);
+}
+
+int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome) {
+  return LookupIndex("getobjidx", name, outcome);
+}
+
+void ResetRuntimeClientState() { call_timed_out = false; }

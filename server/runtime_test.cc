@@ -1,0 +1,166 @@
+// runtime_test.cc: every runtime call against the trial runtime: answers,
+// faults, a runtime that is down, answers of the wrong type, a dropped
+// connection and a runtime that accepts and never answers.
+#include "server/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "harness.h"
+#include "server/config.h"
+
+namespace {
+
+using testsupport::TrialRuntime;
+
+const char kProject[] =
+    "VAR 12 TEMP N 21.5\n"
+    "VAR 7 FARBE S Gr\xFCn\n"
+    "VAR 5 LICHT U Aus\n"
+    "MACRO 15 ALLESAUS\n";
+
+class RuntimeCalls : public ::testing::Test {
+ protected:
+  void Start(const std::vector<std::string>& options = {}) {
+    runtime_.reset(new TrialRuntime(kProject, options));
+    ASSERT_TRUE(runtime_->Start());
+    AbKeURL = runtime_->Url();
+    ResetRuntimeClientState();
+  }
+  void TearDown() override { ResetRuntimeClientState(); }
+  std::unique_ptr<TrialRuntime> runtime_;
+};
+
+TEST_F(RuntimeCalls, ServerCallsSendAndReadTheListedShapes) {
+  Start();
+  EXPECT_EQ("TEMP=21.5", ReadVarByName(1, "TEMP"));
+  std::string text = "12";
+  EXPECT_TRUE(ReadVarByIdx(1, text));
+  EXPECT_EQ("TEMP=21.5", text);
+  EXPECT_EQ(1, WriteVarByIdx("12=22.5"));
+  EXPECT_EQ("TEMP=22.5", ReadVarByName(1, "TEMP"));
+  EXPECT_TRUE(RunMacroByIdx("15"));
+  EXPECT_EQ(0, WriteVarByIdx("99=1"));  // refused by the runtime: its status, not -1
+  EXPECT_EQ((std::vector<std::string>{"getvarbyname\t1\tTEMP", "getvarbyidx\t1\t12",
+                                      "setvarbyidx\t12=22.5", "getvarbyname\t1\tTEMP",
+                                      "startmacroidx\t15", "setvarbyidx\t99=1"}),
+            runtime_->Calls());
+}
+
+TEST_F(RuntimeCalls, Latin1TextsPassByteForByte) {
+  Start();
+  std::string text = "7";
+  EXPECT_TRUE(ReadVarByIdx(1, text));
+  EXPECT_EQ("FARBE=\"Gr\xFCn\"", text);
+  EXPECT_EQ(1, WriteVarByIdx("7=\"\xC4" "rger \xDF\""));
+  text = "7";
+  EXPECT_TRUE(ReadVarByIdx(1, text));
+  EXPECT_EQ("FARBE=\"\xC4" "rger \xDF\"", text);
+}
+
+TEST_F(RuntimeCalls, InterfaceAndCompilerCalls) {
+  Start();
+  int count = 0;
+  std::string list;
+  EXPECT_TRUE(RuntimeCreateVarList("", &count, &list));
+  EXPECT_EQ(2, count);
+  EXPECT_NE(std::string::npos, list.find("TEMP"));
+  std::string answer;
+  EXPECT_TRUE(RuntimeGetVarByName(2, "Temp", &answer));
+  EXPECT_EQ("21.5", answer);
+  EXPECT_EQ(1, RuntimeSetVarByName("TEMP=23"));
+  EXPECT_EQ(0, RuntimeStartMacro("15"));
+  EXPECT_TRUE(RuntimeWorkFile("ren", "a b.txt", "c.txt"));
+  EXPECT_TRUE(RuntimeWorkFile("del", "c.txt", "ignored"));
+  CallOutcome outcome = CallOutcome::kFault;
+  EXPECT_EQ(12, RuntimeGetVarIdx("TEMP", &outcome));
+  EXPECT_EQ(CallOutcome::kOk, outcome);
+  EXPECT_EQ(-1, RuntimeGetVarIdx("NOSUCH", &outcome));
+  EXPECT_EQ(CallOutcome::kOk, outcome);  // an answer, not a missing runtime
+  EXPECT_EQ(15, RuntimeGetObjIdx("ALLESAUS", &outcome));
+  const std::vector<std::string> calls = runtime_->Calls();
+  ASSERT_GE(calls.size(), 9u);
+  EXPECT_EQ("createvarlist\t", calls[0]);
+  EXPECT_EQ("getvarbyname\t2\tTemp", calls[1]);
+  EXPECT_EQ("setvarbyname\tTEMP=23", calls[2]);
+  EXPECT_EQ("startmacroidx\t15", calls[3]);
+  EXPECT_EQ("workfile\tren\ta b.txt\tc.txt", calls[4]);
+  EXPECT_EQ("workfile\tdel\tc.txt", calls[5]);  // no new name unless renaming
+  EXPECT_EQ("getvaridx\tTEMP", calls[6]);
+  EXPECT_EQ("getobjidx\tALLESAUS", calls[8]);
+
+  RuntimeEndKernel();
+  EXPECT_EQ("comablaufkern\t110", runtime_->Calls().back());
+}
+
+// Every call's fallback, for a runtime that answers faults or the wrong types.
+void ExpectFallbacks(CallOutcome lookup_outcome, const char* by_name_text) {
+  EXPECT_EQ(by_name_text, ReadVarByName(1, "TEMP"));
+  std::string text = "12";
+  EXPECT_FALSE(ReadVarByIdx(1, text));
+  EXPECT_EQ("error XI-1", text);
+  EXPECT_EQ(-1, WriteVarByIdx("12=1"));
+  int count = 0;
+  std::string list, answer;
+  EXPECT_FALSE(RuntimeCreateVarList("", &count, &list));
+  EXPECT_FALSE(RuntimeGetVarByName(1, "TEMP", &answer));
+  EXPECT_EQ(-1, RuntimeSetVarByName("TEMP=1"));
+  EXPECT_EQ(-1, RuntimeStartMacro("15"));
+  CallOutcome outcome = CallOutcome::kOk;
+  EXPECT_EQ(-1, RuntimeGetVarIdx("TEMP", &outcome));
+  EXPECT_EQ(lookup_outcome, outcome);
+}
+
+TEST_F(RuntimeCalls, FaultsGiveTheFallbacks) {
+  Start({"--fault", "all"});
+  ExpectFallbacks(CallOutcome::kFault, "error XN-2");
+  EXPECT_FALSE(RunMacroByIdx("15"));
+  EXPECT_FALSE(RuntimeWorkFile("del", "x", ""));
+}
+
+TEST_F(RuntimeCalls, WrongTypesAreFailedCallsNotCrashes) {
+  Start({"--wrong-types"});
+  ExpectFallbacks(CallOutcome::kFault, "error XN-2");
+}
+
+TEST_F(RuntimeCalls, RuntimeDownOrNoUsableAddress) {
+  Start();
+  runtime_->Stop();  // nothing listens on its port any more
+  ExpectFallbacks(CallOutcome::kUnreachable, "error XN-1");
+  EXPECT_FALSE(RunMacroByIdx("15"));
+  for (const char* url : {"", "xmlrpc://127.0.0.1:", "xmlrpc://:2110", "http://127.0.0.1:80",
+                          "xmlrpc://127.0.0.1:99999", "xmlrpc://127.0.0.1:21x0"}) {
+    AbKeURL = url;
+    ExpectFallbacks(CallOutcome::kUnreachable, "error XN-1");
+  }
+}
+
+TEST_F(RuntimeCalls, DroppedConnectionIsNotSentAgain) {
+  Start({"--drop"});
+  EXPECT_EQ(-1, WriteVarByIdx("12=30"));
+  EXPECT_EQ((std::vector<std::string>{"setvarbyidx\t12=30"}), runtime_->Calls());
+}
+
+TEST_F(RuntimeCalls, HungRuntimeCostsOneBoundedWait) {
+  Start({"--hang"});
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  std::string text = "12";
+  EXPECT_FALSE(ReadVarByIdx(1, text));
+  const std::chrono::duration<double> first = Clock::now() - start;
+  EXPECT_GE(first.count(), kCallTimeoutSeconds * 0.9);
+  EXPECT_LT(first.count(), kCallTimeoutSeconds + 5);
+
+  const auto again = Clock::now();
+  EXPECT_EQ("error XN-1", ReadVarByName(1, "TEMP"));
+  EXPECT_EQ(-1, WriteVarByIdx("12=1"));
+  CallOutcome outcome = CallOutcome::kOk;
+  EXPECT_EQ(-1, RuntimeGetVarIdx("TEMP", &outcome));
+  EXPECT_EQ(CallOutcome::kUnreachable, outcome);
+  const std::chrono::duration<double> rest = Clock::now() - again;
+  EXPECT_LT(rest.count(), 1.0);
+  EXPECT_LE(runtime_->Calls().size(), 1u);  // the later calls never reached it
+}
+
+}  // namespace
