@@ -43,6 +43,7 @@ std::string DataDir() {
 class ServerPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (ServerBinary().empty()) GTEST_SKIP() << "TelvarinServer is not part of this build";
     ResetFixedDirs();
     // Test mode on, so the client's texts show (escaped) in every site page.
     WriteFile(SiteDir() + "Haus.TVS", "BW=640\r\nTESTMODE=1\r\n*Site=Reich\r\n");
