@@ -39,14 +39,14 @@ class ObjRows : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     runtime_ = new TrialRuntime(kProject);
-    ASSERT_TRUE(runtime_->Start());
+    started_ = runtime_->Start();
   }
   static void TearDownTestSuite() {
     delete runtime_;
     runtime_ = nullptr;
   }
   void SetUp() override {
-    ASSERT_NE(nullptr, runtime_);
+    ASSERT_TRUE(started_) << "the trial runtime did not start";
     AbKeURL = runtime_->Url();
     ResetRuntimeClientState();
     runtime_->ClearCalls();
@@ -62,9 +62,11 @@ class ObjRows : public ::testing::Test {
     ResetRuntimeClientState();
   }
   static TrialRuntime* runtime_;
+  static bool started_;
   std::string out_;
 };
 TrialRuntime* ObjRows::runtime_ = nullptr;
+bool ObjRows::started_ = false;
 
 TEST_F(ObjRows, CompleteRow) {
   WriteObjectRow("Licht@Licht Flur@1@@12@N@@@@#####");
