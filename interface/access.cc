@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "interface/rewrite.h"
+#include <unistd.h>
+
+#include "server/filerewrite.h"
 #include "paths.h"
 #include "toolkit/cstr.h"
 #include "toolkit/strobj.h"
@@ -70,4 +72,9 @@ std::string ReadAuthFile() {
   return ReadAuthFileAt(AuthFilePath(), now);
 }
 
-int SetAuth(const std::string& text) { return RewriteFile(AuthFilePath(), text + "\n") ? 1 : -1; }
+int SetAuth(const std::string& text) {
+  // Two requests may set the code at once: each writes a temporary file of its own.
+  const std::string path = AuthFilePath();
+  const std::string temp = TempPathOf(path) + std::to_string(getpid());
+  return ReplaceFileContent(path, text + "\n", temp) ? 1 : -1;
+}

@@ -1,22 +1,13 @@
-// files.h: how the compiler reads and rewrites site files. ReplaceFileContent is
-// the one place where a file is rewritten: whole, under the temporary name, then
-// renamed over the old file, so the data never lives only under the temporary
-// name and a failed rewrite leaves the file as it was. Also the site's lock,
-// which serialises overlapping runs for one site.
+// files.h: how the compiler reads site files (rewrites go through
+// server/filerewrite.h), and the site's lock, which serialises overlapping runs
+// for one site.
 // Tested by compile_test.cc.
 #pragma once
 
 #include <string>
 #include <vector>
 
-// Temporary name of a file being rewritten: its path + "_$".
-std::string TempPathOf(const std::string& path);
-
-// Writes content to TempPathOf(path) (a leftover there is overwritten), syncs it,
-// and renames it over path, keeping the old file's permission bits. On any
-// failure the file at path is as it was and the temporary file is removed.
-// Returns whether path now holds content.
-bool ReplaceFileContent(const std::string& path, const std::string& content);
+#include "server/filerewrite.h"
 
 // A text file's lines: each read up to LF, the LF taken off; a last line without
 // LF is a line too. A trailing CR is left on (callers count it, then drop it).

@@ -1,5 +1,5 @@
-// rewrite_test.cc: whole-file replacement through a temporary file.
-#include "interface/rewrite.h"
+// filerewrite_test.cc: whole-file replacement through a temporary file.
+#include "server/filerewrite.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@ namespace {
 class Rewrite : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/interface_rewrite_XXXXXX";
+    char dir[] = "/tmp/filerewrite_XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(dir));
     dir_ = dir;
   }
@@ -46,22 +46,22 @@ class Rewrite : public ::testing::Test {
 
 TEST_F(Rewrite, CreatesThenReplacesWholly) {
   const std::string path = dir_ + "/AUTH.DAT";
-  ASSERT_TRUE(RewriteFile(path, "Xa much longer first code\nsecond line\n"));
+  ASSERT_TRUE(ReplaceFileContent(path, "Xa much longer first code\nsecond line\n"));
   EXPECT_EQ("Xa much longer first code\nsecond line\n", Read("AUTH.DAT"));
-  ASSERT_TRUE(RewriteFile(path, "Xb\n"));
+  ASSERT_TRUE(ReplaceFileContent(path, "Xb\n"));
   EXPECT_EQ("Xb\n", Read("AUTH.DAT"));  // nothing of the longer old content remains
   EXPECT_EQ(std::vector<std::string>{"AUTH.DAT"}, Names());  // no temporary file left
 }
 
 TEST_F(Rewrite, FailureLeavesTheOldFileAndNoTemporary) {
   const std::string path = dir_ + "/AUTH.DAT";
-  ASSERT_TRUE(RewriteFile(path, "Xold\n"));
+  ASSERT_TRUE(ReplaceFileContent(path, "Xold\n"));
   // The target is now a non-empty directory, so the rename over it must fail.
   const std::string blocked = dir_ + "/BLOCKED";
   ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
-  ASSERT_TRUE(RewriteFile(blocked + "/inner", "x"));
-  EXPECT_FALSE(RewriteFile(blocked, "Xnew\n"));
-  EXPECT_FALSE(RewriteFile(dir_ + "/no-such-dir/AUTH.DAT", "Xnew\n"));
+  ASSERT_TRUE(ReplaceFileContent(blocked + "/inner", "x"));
+  EXPECT_FALSE(ReplaceFileContent(blocked, "Xnew\n"));
+  EXPECT_FALSE(ReplaceFileContent(dir_ + "/no-such-dir/AUTH.DAT", "Xnew\n"));
   EXPECT_EQ("Xold\n", Read("AUTH.DAT"));
   unlink((blocked + "/inner").c_str());
   rmdir(blocked.c_str());
