@@ -200,10 +200,10 @@ std::string FloatToStrS(double value, const std::string& format) {
       return std::string();
     }
   }
-  std::string spec = "%" + format + "f";
+  std::string conversion = "%" + format + "f";
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  return Format(spec.c_str(), value);
+  return Format(conversion.c_str(), value);
 #pragma GCC diagnostic pop
 }
 
