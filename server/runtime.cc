@@ -66,9 +66,23 @@ bool ParseAddress(const std::string& url, std::string* host, int* port) {
   return true;
 }
 
-// The one place where a call is made: a new client, keep-open off (with it on the
-// library would send a request again after a dropped connection, writing a value
-// or starting a macro twice), a bounded wait, no retry.
+// The library's client reports every call with keep-open off as not carried out
+// (it closes itself after reading the answer), and with keep-open on it sends a
+// request again when the connection closes before any answer, which would write
+// a value or start a macro twice. This client keeps it open but sends once.
+class OneShotClient : public XmlRpc::XmlRpcClient {
+ public:
+  using XmlRpcClient::XmlRpcClient;
+
+ protected:
+  bool readHeader() override {
+    _sendAttempts = 1;  // the library re-sends only while this is 0
+    return XmlRpcClient::readHeader();
+  }
+};
+
+// The one place where a call is made: a new one-shot client, a bounded wait, no
+// retry; the connection is closed after each call.
 CallOutcome Call(const char* method, const XmlRpcValue& params, XmlRpcValue* result) {
   PrepareLibrary();
   if (call_timed_out) return CallOutcome::kUnreachable;
@@ -76,8 +90,8 @@ CallOutcome Call(const char* method, const XmlRpcValue& params, XmlRpcValue* res
   int port = 0;
   if (!ParseAddress(AbKeURL, &host, &port)) return CallOutcome::kUnreachable;
   try {
-    XmlRpc::XmlRpcClient client(host.c_str(), port);
-    client.setKeepOpen(false);
+    OneShotClient client(host.c_str(), port);
+    client.setKeepOpen(true);
     const auto start = std::chrono::steady_clock::now();
     const bool carried_out = client.execute(method, params, *result, kCallTimeoutSeconds);
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;

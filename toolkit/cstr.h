@@ -25,7 +25,7 @@ int StrCsubstrPar(char* dest, int size, const char* text, int start, int count);
 void StrCsubstrProc(const char* text, char*& dest, int start, int count);
 // Reverses in place; returns the length.
 int StrCAnsiReverse(char* text);
-// atoi; ok false only for a null text.
+// atoi, out-of-range values at the nearest int limit; ok false only for a null text.
 int StrCToInt(const char* text, bool& ok);
 // New 12-byte buffer with "%i".
 char* IntToStrC(int v);
@@ -35,7 +35,7 @@ int IntToStrCFix(char* buffer, int v);
 char* IntToStrCF(int v, int digits);
 // atof after "," -> "."; ok false for null or a text longer than 30 bytes. c is unused.
 double StrCToFloat(const char* text, char c, bool& ok);
-// New 64-byte buffer; decimals < 0: "%f" without trailing zeros; else "%0.<d>f" (d <= 9).
+// New buffer of 64 bytes (more when the text needs it); decimals < 0: "%f" without trailing zeros; else "%0.<d>f" (d <= 9).
 char* FloatToStrCF(double value, int decimals);
 // First occurrence of pattern at or after start, or -1; overlapping candidates are found.
 int StrCFindFromPos(int start, const char* text, const char* pattern);

@@ -29,12 +29,15 @@ std::string StrGetKey(const std::string& key, const std::string& text, char sep)
 // From the first ";" (inclusive) to the end; empty when none or it is the last byte.
 std::string StrRemoveFirstEntry(const std::string& text);
 // Replaces until no occurrence of from remains; every search restarts at 0.
+// An empty from gives a copy; a to containing from is replaced once per occurrence.
 std::string StringReplace(const std::string& text, const std::string& from, const std::string& to);
 std::string IntToStrS(int v);
 std::string C_IntToStr(int v);
 int C_StrToInt(const std::string& text);
 double C_StrToFloat(const std::string& text);
 std::string C_FloatToStrF(double value, int decimals);
+// printf "%" + format + "f"; the empty text unless format is at most 5 bytes of
+// flags, width and precision.
 std::string FloatToStrS(double value, const std::string& format);
 // The text after the first occurrence of key, up to the next ";".
 std::string StrGetKeyVal(const std::string& key, const std::string& text);

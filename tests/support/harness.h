@@ -54,6 +54,13 @@ bool FileExists(const std::string& path);
 std::vector<std::string> ListDir(const std::string& dir);  // names, sorted
 // A new empty directory under the system's temporary folder.
 std::string MakeTempDir();
+// Sets a file's access and modification time (seconds since 1970); false on failure.
+bool SetFileTime(const std::string& path, long seconds);
+// The trial runtime's options for writing a runtime configuration file at
+// ablkrn_path whose "AF=" line names af_path (touched at start and on each
+// project change), e.g. AblkrnOptions(RuntimeDir() + "ABLKRN.CFG", dir + "/p.af").
+std::vector<std::string> AblkrnOptions(const std::string& ablkrn_path,
+                                       const std::string& af_path);
 
 // The trial runtime as a child process on 127.0.0.1 and a free port.
 class TrialRuntime {
@@ -77,6 +84,13 @@ class TrialRuntime {
   // after a tab (ints in decimal, strings as their bytes).
   std::vector<std::string> Calls() const;
   void ClearCalls();
+
+  // Rewrites the project file and sends SIGHUP; returns once the runtime has
+  // read it again (and touched its AF file, when it has one). A project that
+  // does not parse leaves the old one in force.
+  bool ChangeProject(const std::string& project);
+  // Its temp folder (project.txt, calls.log, port, stderr); a place for an AF file.
+  std::string Dir() const;
 
  private:
   std::string project_;

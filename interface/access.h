@@ -1,0 +1,26 @@
+// access.h: the access file and its code. Its first line holds a mode letter
+// and data: mode "B" makes a daily code from the base number in the data, any
+// other mode uses the data itself as the code. No file, or a first line of
+// fewer than two bytes (its line feed counted), means no code: every request
+// is admitted. Tested by access_test.cc and tests/interface_test.cc.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+// kRuntimeDir + "TELVARINSAUTH.DAT".
+std::string AuthFilePath();
+
+// The code that requests must present now (local time), or the empty text when none is set.
+std::string ReadAuthFile();
+// The same for the access file at path, with now as the local time.
+std::string ReadAuthFileAt(const std::string& path, const std::tm& now);
+
+// The daily code of mode "B": the decimal text of (day + month + base + 1) * 3,
+// day 1..31, month 0..11.
+std::string DailyCode(int base, int day, int month);
+
+// Makes text (and a line feed) the access file's whole content: 1 when written,
+// -1 when it could not be (the old file then stays in force). An empty text
+// switches the check off.
+int SetAuth(const std::string& text);

@@ -1,0 +1,22 @@
+// pages.h: the administration interface's pages and the text they show. The
+// data page and the error page show OutputData; the reset and work-file pages
+// (runtimecmds.h, workfiles.h) share the action-page frame written here.
+// Tested by pages_test.cc and tests/interface_test.cc.
+#pragma once
+
+#include <string>
+
+// The result or error text of this run: filled by the command that runs (or by
+// the refusal before dispatch), shown after "RESULT->" or "ERROR ". Empty at start.
+extern std::string OutputData;
+
+// The version text that "VERSION" answers.
+constexpr char ActVersion[] = "1.1 - 101130";
+
+// "RESULT->" followed by OutputData.
+void CreateHTMLDataPage();
+// "ERROR " followed by OutputData; it has one more empty line before its document type.
+void CreateHTMLErrorPage();
+// The frame of the reset and work-file pages: a short message, then a script
+// that sends the browser on; script_line is the line inside "window.onload".
+void WriteActionPage(const std::string& message, const std::string& script_line);

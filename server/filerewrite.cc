@@ -1,0 +1,64 @@
+// filerewrite.cc: whole-file replacement through a temporary file (see
+// filerewrite.h).
+#include "server/filerewrite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+constexpr char kTempSuffix[] = "_$";
+constexpr mode_t kNewFileMode = 0644;
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Makes the rename itself durable; best effort, the rewrite has happened anyway.
+void SyncDirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+std::string TempPathOf(const std::string& path) { return path + kTempSuffix; }
+
+bool ReplaceFileContent(const std::string& path, const std::string& content,
+                        const std::string& temp_path) {
+  const std::string temp = temp_path.empty() ? TempPathOf(path) : temp_path;
+  struct stat old_file;
+  const bool had_file = stat(path.c_str(), &old_file) == 0;
+  // A leftover of an earlier run is never data: the real file is only ever
+  // replaced by a complete, synced temporary file.
+  unlink(temp.c_str());
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content);
+  if (ok && had_file) fchmod(fd, old_file.st_mode & 07777);  // best effort
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok && rename(temp.c_str(), path.c_str()) == 0) {
+    SyncDirectoryOf(path);
+    return true;
+  }
+  unlink(temp.c_str());
+  return false;
+}
+

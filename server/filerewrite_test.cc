@@ -1,0 +1,71 @@
+// filerewrite_test.cc: whole-file replacement through a temporary file.
+#include "server/filerewrite.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Rewrite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/filerewrite_XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    dir_ = dir;
+  }
+  void TearDown() override {
+    for (const auto& name : Names()) unlink((dir_ + "/" + name).c_str());
+    rmdir(dir_.c_str());
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir_.c_str())) {
+      while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+      }
+      closedir(d);
+    }
+    return names;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(dir_ + "/" + name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::string dir_;
+};
+
+TEST_F(Rewrite, CreatesThenReplacesWholly) {
+  const std::string path = dir_ + "/AUTH.DAT";
+  ASSERT_TRUE(ReplaceFileContent(path, "Xa much longer first code\nsecond line\n"));
+  EXPECT_EQ("Xa much longer first code\nsecond line\n", Read("AUTH.DAT"));
+  ASSERT_TRUE(ReplaceFileContent(path, "Xb\n"));
+  EXPECT_EQ("Xb\n", Read("AUTH.DAT"));  // nothing of the longer old content remains
+  EXPECT_EQ(std::vector<std::string>{"AUTH.DAT"}, Names());  // no temporary file left
+}
+
+TEST_F(Rewrite, FailureLeavesTheOldFileAndNoTemporary) {
+  const std::string path = dir_ + "/AUTH.DAT";
+  ASSERT_TRUE(ReplaceFileContent(path, "Xold\n"));
+  // The target is now a non-empty directory, so the rename over it must fail.
+  const std::string blocked = dir_ + "/BLOCKED";
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  ASSERT_TRUE(ReplaceFileContent(blocked + "/inner", "x"));
+  EXPECT_FALSE(ReplaceFileContent(blocked, "Xnew\n"));
+  EXPECT_FALSE(ReplaceFileContent(dir_ + "/no-such-dir/AUTH.DAT", "Xnew\n"));
+  EXPECT_EQ("Xold\n", Read("AUTH.DAT"));
+  unlink((blocked + "/inner").c_str());
+  rmdir(blocked.c_str());
+  EXPECT_EQ(std::vector<std::string>{"AUTH.DAT"}, Names());
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// objrows.h: the rows of a site page's tables and its free HTML lines: object
+// rows (label, value and input cells with live values from the runtime), macro
+// rows, HTML blocks with "%<name>" references, and the form field names that
+// carry a variable's index and shown value to the next request.
+// Tested by objrows_test.cc (against the trial runtime).
+#pragma once
+
+#include <string>
+
+// On when the page's column list (OBJCOLS) holds "1x", so an input column of a
+// read-only row stays empty. Set anew by every object row before its cells.
+extern bool hasValueColumn;
+
+// One table row for an "OBJROW" record ("@"-fields: 2 label, 3 editable when it
+// starts with "1", 5 index, 6 kind, 8 choices of a selection, 10 size template).
+// Reads the value by index from the runtime; an answer without "=" after its
+// first byte gives no row at all.
+void WriteObjectRow(const std::string& record);
+
+// The cell writers of an object row. from_runtime tells a value read from the
+// runtime (a text of kind "S" is then in quotes, which the value cell drops)
+// from a fallback text ("ung\xFCltiger Index", "Wert nicht verf&uuml;gbar"),
+// which is shown whole and never becomes a form element.
+void WriteObjectCell(const std::string& record);
+void WriteValueCell(const std::string& record, const std::string& value, bool from_runtime);
+void WriteInputCell(const std::string& record, const std::string& value,
+                    const std::string& index, bool from_runtime);
+
+// One table row with the checkbox "x" + macro index for a "MACRO" record
+// ("@"-fields: 2 label, 3 macro index).
+void WriteMacroRow(const std::string& record);
+
+// One line: text with its variable references replaced (ReplaceVarRefs).
+void WriteHTMLBlock(const std::string& text);
+
+// Replaces every "%<name>" by the current value of the runtime variable NAME
+// (upper-cased), the empty text when the runtime has none. The search goes on
+// right after each inserted value; a "%<" without a later ">" ends it.
+std::string ReplaceVarRefs(const std::string& text);
+
+// The checksum of a text value as shown (without its quotes): the sum of
+// position (from 1) times byte (0..255), wrapping in 32 bits, as a signed int.
+int TextChecksum(const std::string& text);
+
+// The form field name of an editable value: kind + index + "q" + a code of the
+// value as shown. Kind "S": the decimal checksum of the value between its first
+// and last byte (its quotes); kind "N": the value with "," as "k" and then "."
+// as "p"; any other kind: the value unchanged.
+std::string FormFieldName(const std::string& kind, const std::string& index,
+                          const std::string& value);

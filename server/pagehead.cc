@@ -1,0 +1,149 @@
+// pagehead.cc: the fixed pieces of a site page that do not come from table
+// rows: viewport rule, head and style sheet, body start and width container,
+// test mode lines, heading, form start, navigation paragraph and reload script.
+// Reads PageSettings, SiteSettings and the request record; writes through
+// WriteLine. The renderer (render.cc) decides when each piece is written.
+// Tested by pagehead_test.cc and tests/server_page_test.cc.
+#include "server/pagehead.h"
+
+#include <cstdlib>
+
+#include "server/output.h"
+#include "server/request.h"
+#include "toolkit/strobj.h"
+
+namespace {
+
+// Test mode shows texts that come from the client; they are escaped so that
+// a request cannot put markup into the page.
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c; break;
+    }
+  }
+  return out;
+}
+
+std::string EnvOrEmpty(const char* name) {
+  const char* v = std::getenv(name);
+  return v == nullptr ? std::string() : std::string(v);
+}
+
+// The link that makes request entry sign the session off. The address ends
+// with a blank before its closing quote, as the pages have always had it.
+std::string SignoffLink() {
+  return "<a href=\"TelvarinServer.ccc?SP=" + Request.SiteName + "&sitename=signoff&sid=" +
+         Request.SessionId + " \">Abmelden</a>";
+}
+
+}  // namespace
+
+std::string FontToCss(const FontSpec& font) {
+  std::string css = "font-family: " + font.name + "; ";
+  if (font.style & 1) css += "font-weight: bold; ";
+  if (font.style & 2) css += "font-style: italic; ";
+  if (font.style & 4) css += "text-decoration: underline; ";
+  css += "font-size:" + IntToStrS(font.size) + "pt; ";
+  // An empty colour is not "000000": it gives an empty declaration.
+  if (font.colour != "000000") css += "color:#" + font.colour + "; ";
+  if (font.backColour != "000000") css += "background-color:#" + font.backColour + "; ";
+  return css;
+}
+
+void WriteViewportMeta(bool autoWidth, bool noAutoScale, int width) {
+  if (autoWidth) {
+    WriteLine(noAutoScale
+                  ? "<meta name=\"viewport\" content=\"user-scalable=no, width=device-width\">"
+                  : "<meta name=\"viewport\" content=\"width=device-width\">");
+  } else if (width > 0) {
+    // The fixed-width form with user-scalable=no has a blank and no comma before "width=".
+    WriteLine(std::string("<meta name=\"viewport\" content=\"") +
+              (noAutoScale ? "user-scalable=no width=" : "width=") + IntToStrS(width) + "\">");
+  }
+}
+
+void WritePageHead() {
+  const PageSettingsRec& p = PageSettings;
+  WriteLine("<html><head><title>" + p.pageTitle + "</title>");
+  WriteLine("<meta content='text/html; charset=ISO-8859-1' http-equiv='content-type'>");
+  WriteViewportMeta(p.AUTOWIDTH, p.NOAUTOSCALE, p.BW);
+  WriteLine("<style type=\"text/css\">");
+  WriteLine("h1 {" + FontToCss(p.HEAD) +
+            (p.LMHL < 1 ? std::string("text-align:center; }")
+                        : "text-align:left; margin-left:" + IntToStrS(p.LMHL) + "mm }"));
+  WriteLine(".objcs {" + FontToCss(p.OBJ) + "}");
+  WriteLine(".valcs {" + FontToCss(p.VAL) + "}");
+  WriteLine(".maccs {" + FontToCss(p.OBJ) + "}");
+  WriteLine(".navics {" + FontToCss(p.NAV) + "}");
+  WriteLine("</style>");
+  if (p.BG != "FFFFFF" && !p.BG.empty()) {
+    WriteLine("</head><body style=\"background-color:#" + p.BG + "\">");
+  } else {
+    WriteLine("</head><body>");
+  }
+  if (p.PW > 0) WriteLine("<div style=\"width: " + IntToStrS(p.PW) + "px;\">");
+  if (SiteSettings.TESTMODE) {
+    WriteLine("Input: " + HtmlEscape(Request.RequestData) + "<br><br>");
+    WriteLine("ENV-VARS Host: " + HtmlEscape(EnvOrEmpty("HTTP_HOST")) +
+              "  USER_AGENT:" + HtmlEscape(EnvOrEmpty("HTTP_USER_AGENT")) + "<br><br>");
+    WriteLine("Browserwidth: " + IntToStrS(p.BW));
+  }
+  WriteLine("<h1>" + p.SHEAD + "</h1>");
+  if (p.hasForm) {
+    // The hidden values are not quoted; form submission reads these three back.
+    WriteLine("<form name=\"FORM1\" action=\"TelvarinServer.ccc\" method=\"POST\">");
+    WriteLine("<input type=\"hidden\" name=\"SP\" value=" + Request.SiteName + ">");
+    WriteLine("<input type=\"hidden\" name=\"sitename\" value=" + Request.PageName + ">");
+    WriteLine("<input type=\"hidden\" name=\"sid\" value=" + Request.SessionId + ">");
+  }
+}
+
+void WriteNavigationBar(const std::string& list) {
+  const PageSettingsRec& p = PageSettings;
+  if (p.LMOBJ > 0) {
+    WriteLine("<p class=\"navics\" style=\"text-align:left; margin-left:" + IntToStrS(p.LMOBJ) +
+              "mm\"><br>");
+  } else {
+    WriteLine("<p class=\"navics\" align=\"center\" ><br>");
+  }
+  // Older page files join entries with "@" and label and target with ":"; from
+  // file version 140 on, control bytes that cannot occur in a label are used.
+  const bool old_separators = p.FILEVERS <= 139;
+  const char entry_sep = old_separators ? '@' : '\x0B';
+  const char field_sep = old_separators ? ':' : '\x03';
+  if (!list.empty()) {
+    // A 64-bit counter: a count of INT_MAX must not overflow it.
+    for (long long i = 1; i <= p.navEntryCount; ++i) {
+      const std::string entry = StrGetIndex(list, int(i), entry_sep);
+      const std::string label = StrGetIndex(entry, 1, field_sep);
+      const std::string target = StrGetIndex(entry, 2, field_sep);
+      if (!target.empty() && target[0] == '>') {
+        WriteLine("<a href=\"http://" + target.substr(1) + "\">" + label + "</a> &nbsp;");
+      } else {
+        WriteLine("<a href=\"TelvarinServer.ccc?SP=" + Request.SiteName + "&sitename=" + target +
+                  "&sid=" + Request.SessionId + "\">" + label + "</a> &nbsp;");
+      }
+    }
+  }
+  WriteLine(SignoffLink());
+  WriteLine("<br></p>");
+}
+
+void WriteAutoRefresh() {
+  PageSettingsRec& p = PageSettings;
+  if (p.AutoAktSec < 5) p.AutoAktSec = 5;
+  // In 64 bits: a large interval from the page file must not overflow.
+  const long long interval_ms = 1000LL * p.AutoAktSec;
+  WriteLine("<script language=\"JavaScript\"><!--");
+  WriteLine("function refresh()");
+  WriteLine("{window.location.href = 'TelvarinServer.ccc?SP=" + Request.SiteName +
+            "&sitename=" + p.pageTitle + "&sid=" + Request.SessionId + "'}");
+  WriteLine("setInterval(\"refresh()\"," + std::to_string(interval_ms) + ")");
+  WriteLine("//--></script>");
+}

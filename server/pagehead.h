@@ -1,0 +1,28 @@
+// pagehead.h: the fixed pieces of a site page: the viewport rule, the head with
+// its style sheet, the body start, test mode lines, heading and form start; the
+// navigation paragraph; the reload script. They read PageSettings, SiteSettings
+// and the request record, and write through WriteLine. Tested by pagehead_test.cc.
+#pragma once
+
+#include <string>
+
+#include "server/sitefiles.h"
+
+// The CSS declarations of one font class, e.g. "font-family: Arial; font-size:12pt; color:#; background-color:#; ".
+std::string FontToCss(const FontSpec& font);
+
+// Writes the viewport line, or nothing when autoWidth is off and width is 0 or
+// below. Site pages pass PageSettings' values, the fixed pages SiteSettings'.
+void WriteViewportMeta(bool autoWidth, bool noAutoScale, int width);
+
+// Writes everything from "<html>" to the form start: head, viewport, style
+// sheet, body start, width container, test mode lines, heading, form start.
+void WritePageHead();
+
+// Writes one navigation paragraph for a "NAVI" value: navEntryCount links
+// (page links or, for a target starting ">", outside links), then the sign-off link.
+void WriteNavigationBar(const std::string& list);
+
+// Writes the script that reloads the page named by pageTitle every
+// AutoAktSec seconds (at least 5; AutoAktSec is raised to 5 when below).
+void WriteAutoRefresh();

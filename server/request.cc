@@ -1,0 +1,194 @@
+// request.cc: the request road of TelvarinServer: reads the CGI request, keeps
+// the site compiled, settles the sign-on (user file, session, free address) and
+// hands the request to exactly one page writer. Owns the request record.
+// Tested by tests/server_road_test.cc and tests/server_form_test.cc (the real
+// program as a CGI program against the trial runtime).
+#include "server/request.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "paths.h"
+#include "server/config.h"
+#include "server/fixedpages.h"
+#include "server/formsubmit.h"
+#include "server/freshness.h"
+#include "server/names.h"
+#include "server/render.h"
+#include "server/sessions.h"
+#include "server/sitefiles.h"
+#include "server/users.h"
+#include "toolkit/strobj.h"
+
+RequestRec Request;
+
+namespace {
+
+constexpr char kDefaultSite[] = "TELVARINSERVER";
+constexpr char kSiteSuffix[] = ".TVS";
+constexpr char kPageSuffix[] = ".SHT";
+constexpr char kControlFile[] = "CTLKRN.CFG";
+constexpr char kRuntimeConfigFile[] = "ABLKRN.CFG";
+constexpr char kDefaultClient[] = "127.0.0.1";
+constexpr char kSignOnMarker[] = "xxx";
+constexpr char kNoFormMarker[] = "*";
+constexpr char kSignOffPage[] = "signoff";
+constexpr char kFreeUser[] = "ALL";
+constexpr char kFailedSignOn[] = "*No";
+constexpr int kLastLoginCounter = 8;
+// A longer body is not read: nothing on a page form comes near it.
+constexpr unsigned long kMaxBodyBytes = 1024 * 1024;
+
+std::string EnvOrEmpty(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : std::string();
+}
+
+// The value of field n of the request text after key and "=".
+std::string FieldValue(int n, const char* key) {
+  return StrGetKeyRow(key, StrGetIndex(Request.RequestData, n, '&'));
+}
+
+// CONTENT_LENGTH as a plain decimal number of at most kMaxBodyBytes, else -1.
+long ContentLength() {
+  const std::string text = EnvOrEmpty("CONTENT_LENGTH");
+  if (text.empty() || text.size() > 8) return -1;
+  unsigned long length = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    length = length * 10 + static_cast<unsigned long>(c - '0');
+  }
+  return length <= kMaxBodyBytes ? static_cast<long>(length) : -1;
+}
+
+// The settings that a page writer may find set from an earlier run in the same
+// process start off, as on a fresh start.
+void ResetDisplaySettings() {
+  SiteSettings.BW = 0;
+  SiteSettings.AUTOWIDTH = false;
+  SiteSettings.NOAUTOSCALE = false;
+  PageSettings.AUTOWIDTH = false;
+  PageSettings.NOAUTOSCALE = false;
+}
+
+void ChooseSite() {
+  const std::string& data = Request.RequestData;
+  if (data.empty() || data == "\\") {
+    Request.SiteName = kDefaultSite;
+    return;
+  }
+  std::string site = StrGetIndex(data, 1, '&');
+  // "SP=abc" gives abc, a bare abc gives abc, "xSP=abc" the empty name.
+  if (site.find("SP=") != std::string::npos) site = StrGetKeyRow("SP", site);
+  Request.SiteName = ValidNameOrEmpty(site);
+}
+
+// A sign-on attempt from the login form: on success a new session on the
+// user's start page, else no session (the user name and password are the
+// form's values as the browser encoded them).
+void SignOnFromLoginForm() {
+  const std::string user = FieldValue(5, "User");
+  const std::string page = TrimStartPage(CheckWebUser(user, FieldValue(6, "Passw")));
+  if (page.compare(0, 3, kFailedSignOn) == 0) {
+    Request.PageName.clear();
+    Request.SessionId.clear();
+    return;
+  }
+  Request.PageName = ValidNameOrEmpty(page);
+  Request.SessionId = CreateSessionFile(Request.ClientAddr, user);
+}
+
+void SettleSignOn() {
+  if (Request.RequestData.empty()) return;
+  Request.SessionId = ValidNameOrEmpty(FieldValue(3, "sid"));
+  if (Request.SessionId == kSignOnMarker) {
+    SignOnFromLoginForm();
+  } else if (!Request.SessionId.empty()) {
+    if (CheckSessionFile(Request.SessionId, Request.ClientAddr))
+      Request.PageName = ValidNameOrEmpty(FieldValue(2, "sitename"));
+    else
+      Request.SessionId.clear();
+  }
+}
+
+void AdmitFreeClient() {
+  if (!Request.SessionId.empty()) return;
+  if (!IsFreeClient(SiteSettings.FREEIPS, Request.ClientAddr)) return;
+  Request.SessionId = CreateSessionFile(Request.ClientAddr, kFreeUser);
+  Request.PageName = ValidNameOrEmpty(TrimStartPage(SiteSettings.STARTPAGE));
+}
+
+void WriteSignedOnPage() {
+  if (Request.PageName == kSignOffPage) {
+    RemoveSessionFile(Request.SessionId, Request.ClientAddr);
+    CreateHTMLSignoffPage();
+    return;
+  }
+  int ok = 1;
+  if (FieldValue(2, "sitename") != kNoFormMarker) ok = ApplyFormFields(Request.RequestData);
+  if (ok == 1)
+    RenderSitePage(Request.BaseDir + Request.SiteName + "_" + Request.PageName + kPageSuffix);
+  else
+    CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidParameters);
+}
+
+void WriteSignOnPage() {
+  int counter = 0;
+  if (!Request.RequestData.empty()) {
+    const std::string posted = FieldValue(4, "signoncounter");
+    if (!posted.empty()) counter = C_StrToInt(posted);
+  }
+  if (counter > kLastLoginCounter) {
+    CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidSignon);
+    return;
+  }
+  if (Request.SiteName.empty()) Request.SiteName = kDefaultSite;
+  CreateHTMLLoginPage(counter);
+}
+
+}  // namespace
+
+// The POST body: exactly CONTENT_LENGTH bytes from standard input, cut at the
+// first NUL byte; empty when fewer arrive or the length is missing, 0, not a
+// plain decimal number or above kMaxBodyBytes.
+std::string ReadPostData() {
+  const long length = ContentLength();
+  if (length <= 0) return std::string();
+  std::string body(static_cast<size_t>(length), '\0');
+  if (fread(&body[0], 1, body.size(), stdin) != body.size()) return std::string();
+  const size_t nul = body.find('\0');
+  if (nul != std::string::npos) body.resize(nul);
+  return body;
+}
+
+int HandleRequest() {
+  Request = RequestRec();
+  ResetDisplaySettings();
+  LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
+
+  const std::string method = EnvOrEmpty("REQUEST_METHOD");
+  if (method == "POST")
+    Request.RequestData = ReadPostData();
+  else if (method == "GET")
+    Request.RequestData = EnvOrEmpty("QUERY_STRING");
+
+  ChooseSite();
+  Request.BaseDir = kSiteDir;
+  const std::string site_file = Request.BaseDir + Request.SiteName + kSiteSuffix;
+  const long long site_time = GetFileTime(site_file);
+  ReadSiteSettings(site_file);
+  Request.AbKeCfgPath = std::string(kRuntimeDir) + kRuntimeConfigFile;
+  CompileSiteWhenOutOfDate(site_time, GetAFFileTime(Request.AbKeCfgPath));
+
+  Request.ClientAddr = EnvOrEmpty("REMOTE_ADDR");
+  if (Request.ClientAddr.empty()) Request.ClientAddr = kDefaultClient;
+
+  SettleSignOn();
+  AdmitFreeClient();
+  if (!Request.SessionId.empty())
+    WriteSignedOnPage();
+  else
+    WriteSignOnPage();
+  return 0;
+}

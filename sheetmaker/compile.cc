@@ -1,0 +1,140 @@
+// compile.cc: the compiler's line rules, the page-file and site-file rewrites and
+// the run for one site (see compile.h). The runtime is asked only through
+// server/runtime.h; files are rewritten only through ReplaceFileContent.
+#include "sheetmaker/compile.h"
+
+#include <unistd.h>
+
+#include "paths.h"
+#include "server/config.h"
+#include "server/names.h"
+#include "toolkit/strobj.h"
+
+namespace {
+
+constexpr char kFieldSeparator = '@';
+constexpr size_t kShortestKeptLine = 2;  // page files drop lines of 0 and 1 bytes
+constexpr char kSiteSuffix[] = ".TVS";
+constexpr char kPageSuffix[] = ".SHT";
+constexpr char kLockSuffix[] = ".LCK";
+constexpr char kControlFile[] = "CTLKRN.CFG";
+
+bool BeginsWith(const std::string& line, const char* key) {
+  return line.compare(0, std::char_traits<char>::length(key), key) == 0;
+}
+
+// The line of one record with the runtime's index of its name in index_field.
+std::string FillIndex(const std::string& line, size_t key_length, int index_field,
+                      const IndexLookup& lookup, bool* runtime_gone) {
+  const std::string name = StrGetIndex(line.substr(key_length), 1, kFieldSeparator);
+  CallOutcome outcome = CallOutcome::kFault;
+  const int index = lookup(name, &outcome);
+  if (outcome == CallOutcome::kUnreachable) {
+    *runtime_gone = true;
+    return line;
+  }
+  // An unknown name keeps its line, so that a later run can repair it.
+  const std::string value =
+      outcome == CallOutcome::kOk && index >= 0 ? IntToStrS(index) : kUnknownIndex;
+  return ReplaceField(line, index_field, value, kFieldSeparator);
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += '\n';
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string ReplaceField(const std::string& line, int n, const std::string& value, char sep) {
+  size_t begin = 0;
+  if (n - 1 > 0) {
+    int passed = 0;
+    while (passed < n - 1) {
+      if (begin >= line.size()) return line;
+      if (line[begin] == sep) ++passed;
+      ++begin;
+    }
+    // The (n-1)-th separator is the last byte: an empty last field is not filled.
+    if (begin >= line.size()) return line;
+  }
+  size_t end = line.find(sep, begin);
+  if (end == std::string::npos) end = line.size();
+  return line.substr(0, begin) + value + line.substr(end);
+}
+
+std::string CompilePageLine(const std::string& line, const IndexLookup& var_idx,
+                            const IndexLookup& obj_idx, bool* runtime_gone) {
+  if (BeginsWith(line, kObjRowKey))
+    return FillIndex(line, sizeof(kObjRowKey) - 1, kObjRowIndexField, var_idx, runtime_gone);
+  if (BeginsWith(line, kMacroKey))
+    return FillIndex(line, sizeof(kMacroKey) - 1, kMacroIndexField, obj_idx, runtime_gone);
+  return line;
+}
+
+int UpdatePageFile(const std::string& path, const IndexLookup& var_idx,
+                   const IndexLookup& obj_idx) {
+  std::vector<std::string> raw;
+  if (!ReadRawLines(path, &raw)) return kFileNotFound;
+  std::vector<std::string> lines;
+  lines.reserve(raw.size());
+  for (const std::string& line : raw) {
+    if (line.size() < kShortestKeptLine) continue;  // a lone CR counts as one byte
+    bool runtime_gone = false;
+    lines.push_back(CompilePageLine(DropCarriageReturn(line), var_idx, obj_idx, &runtime_gone));
+    // Without a runtime no index can be trusted: the page stays as it was.
+    if (runtime_gone) return kFileRuntimeGone;
+  }
+  return ReplaceFileContent(path, JoinLines(lines)) ? kFileDone : kFileNotWritten;
+}
+
+int CopyFileLines(const std::string& source, const std::string& target) {
+  std::vector<std::string> lines;
+  if (!ReadRawLines(source, &lines)) return kFileNoSource;
+  for (std::string& line : lines) line = DropCarriageReturn(line);
+  return ReplaceFileContent(target, JoinLines(lines)) ? kFileDone : kFileNoTarget;
+}
+
+int RunSheetmaker(const std::vector<std::string>& args) {
+  if (args.empty() || !IsValidName(args[0])) return kExitBadSiteName;
+  const std::string site = args[0];
+  const std::string site_path = std::string(kSiteDir) + site + kSiteSuffix;
+
+  // Opened before the lock, so that a site that does not exist leaves no lock file.
+  const FileStamp before = StampOf(site_path);
+  std::vector<std::string> site_lines;
+  if (!ReadRawLines(site_path, &site_lines)) return kExitNoSiteFile;
+
+  LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
+
+  // Held until the process ends. Without a lock file the run goes on unlocked;
+  // it could not rewrite anything in such a directory anyway.
+  if (LockExclusive(std::string(kSiteDir) + site + kLockSuffix) >= 0) {
+    // Rewritten since this run first looked: a run that held the lock (this one
+    // waited for it, or it ended just before this one took it) has just
+    // compiled the site.
+    const FileStamp now = StampOf(site_path);
+    if (before.exists && now.exists && !SameStamp(before, now)) return kExitDone;
+  }
+  if (!ReadRawLines(site_path, &site_lines)) return kExitNoSiteFile;
+
+  for (const std::string& line : site_lines) {
+    if (line.size() < kShortestKeptLine) continue;
+    const std::string text = DropCarriageReturn(line);
+    if (!BeginsWith(text, kSiteKey)) continue;
+    const std::string page = text.substr(sizeof(kSiteKey) - 1);
+    // The web page server shows no page whose name fails the check; such a line
+    // must not make the compiler rewrite a file outside the site's own.
+    if (!IsValidName(page)) continue;
+    const std::string page_path = std::string(kSiteDir) + site + "_" + page + kPageSuffix;
+    if (UpdatePageFile(page_path) == kFileRuntimeGone) return kExitNoRuntime;
+  }
+
+  // Last: the site definition file's new time marks the site as compiled.
+  CopyFileLines(site_path, site_path);
+  return kExitDone;
+}

@@ -1,0 +1,71 @@
+// files.cc: reading the site files, and the site's lock (see files.h).
+#include "sheetmaker/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+constexpr mode_t kLockFileMode = 0644;
+}  // namespace
+
+bool ReadRawLines(const std::string& path, std::vector<std::string>* lines) {
+  lines->clear();
+  FILE* file = fopen(path.c_str(), "rb");
+  if (!file) return false;
+  std::string line;
+  bool open_line = false;
+  int c;
+  while ((c = fgetc(file)) != EOF) {
+    if (c == '\n') {
+      lines->push_back(line);
+      line.clear();
+      open_line = false;
+    } else {
+      line.push_back(static_cast<char>(c));
+      open_line = true;
+    }
+  }
+  // A last line without LF is kept: a rewrite must not lose it.
+  if (open_line) lines->push_back(line);
+  fclose(file);
+  return true;
+}
+
+std::string DropCarriageReturn(const std::string& line) {
+  if (!line.empty() && line.back() == '\r') return line.substr(0, line.size() - 1);
+  return line;
+}
+
+FileStamp StampOf(const std::string& path) {
+  FileStamp stamp;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return stamp;
+  stamp.exists = true;
+  stamp.inode = static_cast<unsigned long long>(st.st_ino);
+  stamp.mtime_sec = static_cast<long long>(st.st_mtim.tv_sec);
+  stamp.mtime_nsec = static_cast<long long>(st.st_mtim.tv_nsec);
+  stamp.size = static_cast<long long>(st.st_size);
+  return stamp;
+}
+
+bool SameStamp(const FileStamp& a, const FileStamp& b) {
+  return a.exists == b.exists && a.inode == b.inode && a.mtime_sec == b.mtime_sec &&
+         a.mtime_nsec == b.mtime_nsec && a.size == b.size;
+}
+
+int LockExclusive(const std::string& lock_path) {
+  const int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kLockFileMode);
+  if (fd < 0) return -1;
+  while (flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      close(fd);
+      return -1;
+    }
+  }
+  return fd;
+}

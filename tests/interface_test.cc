@@ -1,0 +1,305 @@
+// interface_test.cc: the real TelvarinInterface binary as a CGI program against
+// the trial runtime (which logs every call): each command word with its exact
+// call and page, the access code (fixed, daily, set by SETAUTH), the work-file
+// pages, the stop and restart pages with a stand-in "killall", and a runtime
+// that is down, answers faults or answers the wrong types.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace {
+
+using testsupport::CgiGet;
+using testsupport::InterfaceBinary;
+using testsupport::ListDir;
+using testsupport::MakeTempDir;
+using testsupport::ProcResult;
+using testsupport::ReadFile;
+using testsupport::ResetFixedDirs;
+using testsupport::RunProgram;
+using testsupport::RuntimeDir;
+using testsupport::TrialRuntime;
+using testsupport::WriteFile;
+using Calls = std::vector<std::string>;
+
+const char kProject[] =
+    "VAR 12 TEMP N 21,5\n"
+    "VAR 7 FARBE S Gr\xFCn\n"
+    "VAR 5 LICHT U Aus\n"
+    "MACRO 15 ALLESAUS\n";
+
+std::string DataPage(const std::string& result) {
+  return "Content-type: text/html\n\n"
+         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
+         "<html><head><title>Telvarin-Interface</title></head><body>\n"
+         "RESULT->" + result + "\n</body></html>\n";
+}
+
+std::string ErrorPage(const std::string& reason) {
+  return "Content-type: text/html\n\n\n"
+         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
+         "<html><head><title>Telvarin-Interface</title></head><body>\n"
+         "ERROR " + reason + "\n</body></html>\n";
+}
+
+std::string ActionPage(const std::string& message, const std::string& script) {
+  return "Content-type: text/html\n\n"
+         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
+         "<html>\n"
+         "<head><title>Datei-Aktion</title></head><body>\n" +
+         message + "\n<script type='text/javascript'>\nwindow.onload = function () {\n" + script +
+         "\n</script>\n</body></html>\n";
+}
+
+std::string ResetPage(const std::string& message) {
+  return ActionPage(message, "setTimeout(\"window.location.href='config.cgi'\", 2500);}");
+}
+
+std::string WorkFilePage(const std::string& message, const std::string& dir) {
+  return ActionPage(message, "setTimeout(\"window.location.href='servmain.ccc?HTM=Workfiles.cls&path=" +
+                                 dir + "'\",0);}");
+}
+
+std::string AuthPath() { return RuntimeDir() + "TELVARINSAUTH.DAT"; }
+
+// The daily code as the access file's mode "B" defines it, for the local day of t.
+std::string DailyCodeAt(std::time_t t, int base) {
+  std::tm local{};
+  localtime_r(&t, &local);
+  return std::to_string((local.tm_mday + local.tm_mon + base + 1) * 3);
+}
+
+class InterfaceProgram : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetFixedDirs(); }
+
+  void StartRuntime(const std::vector<std::string>& options = {}) {
+    runtime_.reset(new TrialRuntime(kProject, options));
+    ASSERT_TRUE(runtime_->Start(RuntimeDir() + "CTLKRN.CFG"));
+  }
+
+  // One request; every run must end with status 0 and nothing on standard error.
+  std::string Get(const std::string& query, const std::map<std::string, std::string>& env = {}) {
+    if (runtime_) runtime_->ClearCalls();
+    const ProcResult r = CgiGet(InterfaceBinary(), query, "127.0.0.1", env);
+    EXPECT_EQ(0, r.status) << query;
+    EXPECT_EQ("", r.err) << query;
+    return r.out;
+  }
+
+  std::unique_ptr<TrialRuntime> runtime_;
+};
+
+struct CommandCase {
+  const char* query;
+  Calls calls;      // what the runtime received
+  std::string page;
+};
+
+TEST_F(InterfaceProgram, EachCommandMakesItsCallAndWritesItsPage) {
+  StartRuntime();
+  const CommandCase cases[] = {
+      {"CREATEVARLIST&", {"createvarlist\t"}, DataPage("TEMP;FARBE;LICHT")},
+      {"CREATEVARLIST&FA", {"createvarlist\tFA"}, DataPage("FARBE")},
+      {"CREATEVARLIST&NOPE", {"createvarlist\tNOPE"}, DataPage("")},  // count 0
+      {"GETVARBYNAME1&Temp", {"getvarbyname\t1\tTemp"}, DataPage("TEMP=21,5")},
+      {"GETVARBYNAME2&Temp", {"getvarbyname\t2\tTemp"}, DataPage("21,5")},
+      {"GETVARBYNAME3&farbe", {"getvarbyname\t3\tfarbe"}, DataPage("7;FARBE;S;\"Gr\xFCn\"")},
+      {"GETVARBYNAME1&NOPE", {"getvarbyname\t1\tNOPE"}, DataPage("")},  // a fault
+      // The argument goes to the runtime undecoded.
+      {"GETVARBYNAME2&Gr%FCn%20x", {"getvarbyname\t2\tGr%FCn%20x"}, DataPage("")},
+      {"SETVARBYNAME&TEMP=23", {"setvarbyname\tTEMP=23"}, DataPage("OK")},
+      {"SETVARBYNAME&NOPE=1", {"setvarbyname\tNOPE=1"}, DataPage("ERROR 0")},
+      {"STARTMACRO&15", {"startmacroidx\t15"}, DataPage("OK")},  // 0 is success here
+      {"STARTMACRO&99", {"startmacroidx\t99"}, DataPage("ERROR")},
+      {"VERSION", {}, DataPage("1.1 - 101130")},
+      {"VERSION&x&y", {}, DataPage("1.1 - 101130")},
+      {"version", {}, ErrorPage("INVALID CALL:version")},
+      {"", {}, ErrorPage("INVALID CALL:")},
+      {"ENDAKX&1", {}, ErrorPage("INVALID CALL:ENDAKX")},
+      {"GETVARBYNAME4&Temp", {}, ErrorPage("INVALID CALL:GETVARBYNAME4")},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.page, Get(c.query)) << c.query;
+    EXPECT_EQ(c.calls, runtime_->Calls()) << c.query;
+  }
+  EXPECT_EQ(DataPage("23"), Get("GETVARBYNAME2&TEMP"));  // the set above was stored
+}
+
+TEST_F(InterfaceProgram, FailedCallsGiveTheirFallbacks) {
+  const CommandCase cases[] = {
+      {"CREATEVARLIST&", {}, DataPage("")},
+      {"GETVARBYNAME1&Temp", {}, DataPage("")},
+      {"GETVARBYNAME2&Temp", {}, DataPage("")},
+      {"GETVARBYNAME3&Temp", {}, DataPage("")},
+      {"SETVARBYNAME&TEMP=23", {}, DataPage("ERROR -1")},
+      {"STARTMACRO&15", {}, DataPage("ERROR")},
+      {"WORKFILES&del&/web/x.txt", {}, WorkFilePage("Datei-Aktion fehlgeschlagen", "/web")},
+  };
+  const std::vector<std::vector<std::string>> runtimes = {{"--fault", "all"}, {"--wrong-types"}, {}};
+  for (const auto& options : runtimes) {
+    StartRuntime(options);
+    if (options.empty()) runtime_->Stop();  // the runtime down
+    const bool wrong_types = !options.empty() && options[0] == "--wrong-types";
+    for (const auto& c : cases) {
+      // The "workfile" answer is never read, so its type cannot fail the call.
+      if (wrong_types && std::string(c.query).rfind("WORKFILES", 0) == 0) continue;
+      EXPECT_EQ(c.page, Get(c.query)) << c.query << (options.empty() ? " (down)" : " " + options[0]);
+    }
+  }
+}
+
+TEST_F(InterfaceProgram, MissingQueryString) {
+  const auto run = [] {
+    const ProcResult r = RunProgram(InterfaceBinary(), {}, {{"REQUEST_METHOD", "GET"}});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    return r.out;
+  };
+  EXPECT_EQ(ErrorPage(" INVALID PARAMETERS"), run());  // two blanks after "ERROR"
+  WriteFile(AuthPath(), "Xgeheim\n");
+  EXPECT_EQ(ErrorPage("AUTH FAILED"), run());
+}
+
+TEST_F(InterfaceProgram, FixedAccessCodeIsField3Exactly) {
+  StartRuntime();
+  WriteFile(AuthPath(), "Xgeheim\n");
+  for (const char* query : {"GETVARBYNAME1&Temp", "GETVARBYNAME1&Temp&", "GETVARBYNAME1&Temp&Geheim",
+                            "GETVARBYNAME1&Temp&geheim2", "GETVARBYNAME1&Temp&gehe%69m", "geheim"}) {
+    EXPECT_EQ(ErrorPage("AUTH FAILED"), Get(query)) << query;
+    EXPECT_EQ(Calls{}, runtime_->Calls()) << query;  // refused before any call
+  }
+  EXPECT_EQ(DataPage("TEMP=21,5"), Get("GETVARBYNAME1&Temp&geheim"));
+  EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION&&geheim"));
+  WriteFile(AuthPath(), "X\n");  // a mode letter alone sets no code
+  EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION"));
+}
+
+TEST_F(InterfaceProgram, DailyCodeFromLocalTime) {
+  WriteFile(AuthPath(), "B4711\n");
+  std::map<std::string, std::string> env;
+  if (const char* tz = std::getenv("TZ")) env["TZ"] = tz;  // the test's local time
+  const std::time_t before = std::time(nullptr);
+  const std::string code = DailyCodeAt(before, 4711);
+  const std::string first = Get("VERSION&&" + code, env);
+  const std::string second = Get("VERSION&&" + code, env);
+  const std::string tomorrow = Get("VERSION&&" + DailyCodeAt(before + 86400, 4711), env);
+  const std::string base = Get("VERSION&&4711", env);
+  if (DailyCodeAt(std::time(nullptr), 4711) != code) GTEST_SKIP() << "local midnight passed";
+  EXPECT_EQ(DataPage("1.1 - 101130"), first);
+  EXPECT_EQ(DataPage("1.1 - 101130"), second);  // the same code all day
+  EXPECT_EQ(ErrorPage("AUTH FAILED"), tomorrow);
+  EXPECT_EQ(ErrorPage("AUTH FAILED"), base);
+}
+
+TEST_F(InterfaceProgram, SetAuthChangesTheCodeFromTheNextRequest) {
+  EXPECT_EQ(DataPage("OK"), Get("SETAUTH&Xneu"));
+  EXPECT_EQ("Xneu\n", ReadFile(AuthPath()));
+  EXPECT_EQ(ErrorPage("AUTH FAILED"), Get("VERSION"));
+  EXPECT_EQ(ErrorPage("AUTH FAILED"), Get("SETAUTH&&alt"));  // must present the current code
+  EXPECT_EQ("Xneu\n", ReadFile(AuthPath()));
+  EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION&&neu"));
+  EXPECT_EQ(DataPage("OK"), Get("SETAUTH&&neu"));  // an empty line switches the check off
+  EXPECT_EQ("\n", ReadFile(AuthPath()));
+  EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION"));
+  // Written through a temporary file that is renamed: nothing else is left behind.
+  EXPECT_EQ((std::vector<std::string>{"TELVARINSAUTH.DAT"}), ListDir(RuntimeDir()));
+}
+
+TEST_F(InterfaceProgram, SetAuthThatCannotWriteKeepsTheOldFile) {
+  // A non-empty directory where the access file would be: reading it gives no
+  // code, and it cannot be replaced.
+  ASSERT_EQ(0, mkdir(AuthPath().c_str(), 0755));
+  WriteFile(AuthPath() + "/keep", "x");
+  EXPECT_EQ(DataPage("ERROR"), Get("SETAUTH&Xneu"));
+  EXPECT_EQ("x", ReadFile(AuthPath() + "/keep"));
+  EXPECT_EQ((std::vector<std::string>{"TELVARINSAUTH.DAT"}), ListDir(RuntimeDir()));
+}
+
+TEST_F(InterfaceProgram, WorkFilesDecodeBlanksAndFindTheDirectory) {
+  StartRuntime();
+  const CommandCase cases[] = {
+      {"WORKFILES&ren&/web/a%20b.txt&c%20d.txt", {"workfile\tren\t/web/a b.txt\tc d.txt"},
+       WorkFilePage("Datei umbenannt", "/web")},
+      {"WORKFILES&del&/web/x.txt", {"workfile\tdel\t/web/x.txt"},
+       WorkFilePage("Datei gel\xF6scht", "/web")},
+      {"WORKFILES&del&/home/pi/web/file.txt&extra", {"workfile\tdel\t/home/pi/web/file.txt"},
+       WorkFilePage("Datei gel\xF6scht", "/home/pi/web")},
+      {"WORKFILES&del&file.txt", {"workfile\tdel\tfile.txt"}, WorkFilePage("Datei gel\xF6scht", "")},
+      {"WORKFILES&ren&/a/b/&c", {"workfile\tren\t/a/b/\tc"}, WorkFilePage("Datei umbenannt", "/a")},
+      // Only "%20" is decoded, and the page's directory not at all.
+      {"WORKFILES&ren&/my%20dir/x%2By.txt&%FC", {"workfile\tren\t/my dir/x%2By.txt\t%FC"},
+       WorkFilePage("Datei umbenannt", "/my%20dir")},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.page, Get(c.query)) << c.query;
+    EXPECT_EQ(c.calls, runtime_->Calls()) << c.query;
+  }
+}
+
+TEST_F(InterfaceProgram, EndAkStopsTheRuntime) {
+  StartRuntime();
+  EXPECT_EQ(ResetPage("Ablaufkern beendet"), Get("ENDAK"));
+  EXPECT_EQ(Calls{"comablaufkern\t110"}, runtime_->Calls());
+  runtime_->Stop();
+  EXPECT_EQ(ResetPage("Ablaufkern beendet"), Get("ENDAK&x"));  // down: the same page
+}
+
+// A stand-in "killall" first on the path: it records its arguments and the
+// time it ran, and prints on both streams, which must not reach the response.
+class ResetAk : public InterfaceProgram {
+ protected:
+  void SetUp() override {
+    InterfaceProgram::SetUp();
+    dir_ = MakeTempDir();
+    const std::string script = dir_ + "/killall";
+    WriteFile(script,
+              "#!/bin/sh\n"
+              "echo \"$@\" >> '" + dir_ + "/args'\n"
+              "date +%s%N > '" + dir_ + "/when'\n"
+              "echo killed\n"
+              "echo complaint >&2\n");
+    ASSERT_EQ(0, chmod(script.c_str(), 0755));
+    env_["PATH"] = dir_ + ":" + std::getenv("PATH");
+  }
+
+  // Runs RESETAK and checks the wait, the kill and the page.
+  void ExpectReset() {
+    using namespace std::chrono;
+    const long long start_ns =
+        duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+    const auto start = steady_clock::now();
+    EXPECT_EQ(ResetPage("Neustart durchgef\xFChrt"), Get("RESETAK", env_));
+    EXPECT_GE(duration<double>(steady_clock::now() - start).count(), 5.0);
+    EXPECT_EQ("Ablaufkern\n", ReadFile(dir_ + "/args"));
+    // The kill comes after the 5 s wait.
+    const long long killed_ns = std::atoll(ReadFile(dir_ + "/when").c_str());
+    EXPECT_GE(killed_ns - start_ns, 4900000000LL);
+  }
+
+  std::string dir_;
+  std::map<std::string, std::string> env_;
+};
+
+TEST_F(ResetAk, StopsWaitsKillsAndWritesThePage) {
+  StartRuntime();
+  ExpectReset();
+  EXPECT_EQ(Calls{"comablaufkern\t110"}, runtime_->Calls());
+}
+
+TEST_F(ResetAk, RuntimeDownStillWaitsAndKills) {
+  StartRuntime();
+  runtime_->Stop();
+  ExpectReset();
+}
+
+}  // namespace

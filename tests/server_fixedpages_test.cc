@@ -1,0 +1,119 @@
+// server_fixedpages_test.cc: the login, error and sign-off pages of the real
+// TelvarinServer binary, run as a CGI program on a site directory of the test's
+// own. Whole pages are compared byte for byte with the hand-written expected
+// files tests/data/fixed_*.html. Only the shortest time lock (16 s) is sat
+// through; the longer ones are covered by server/fixedpages_test.cc.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using testsupport::CgiGet;
+using testsupport::CgiPost;
+using testsupport::FileExists;
+using testsupport::ProcResult;
+using testsupport::ReadFile;
+using testsupport::ResetFixedDirs;
+using testsupport::RuntimeDir;
+using testsupport::ServerBinary;
+using testsupport::SiteDir;
+using testsupport::TrialRuntime;
+using testsupport::WriteFile;
+
+std::string Expected(const std::string& name) {
+  std::string here = __FILE__;
+  return ReadFile(here.substr(0, here.rfind('/') + 1) + "data/" + name);
+}
+
+// Session 42 of the default client address, on the site Haus.
+const char kSessionFile[] = "Haus42127p0p0p1.SID";
+
+class FixedPagesProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (ServerBinary().empty()) GTEST_SKIP() << "TelvarinServer is not part of this build";
+    ResetFixedDirs();
+  }
+  static ProcResult Checked(ProcResult r) {
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    return r;
+  }
+};
+
+TEST_F(FixedPagesProgram, FirstVisitShowsTheLoginPage) {
+  WriteFile(SiteDir() + "Haus.TVS", "AUTHMSG=Willkommen im <i>Haus</i>\nBW=480\nNOAUTOSCALE=1\n");
+  std::string want = Expected("fixed_login_first.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, Checked(CgiGet(ServerBinary(), "SP=Haus")).out);
+}
+
+TEST_F(FixedPagesProgram, FailedSignOnShowsTheNextAttempt) {
+  // An empty site name: the login page names the default site.
+  std::string want = Expected("fixed_login_third.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, Checked(CgiPost(ServerBinary(),
+                                  "SP=&sitename=*&sid=xxx&signoncounter=2&User=anna"
+                                  "&Passw=falsch&Signon=Anmelden"))
+                      .out);
+}
+
+TEST_F(FixedPagesProgram, NinthFailedAttemptShowsTheSignOnError) {
+  WriteFile(SiteDir() + "Haus.TVS", "AUTOWIDTH=1\nBW=300\n");
+  WriteFile(SiteDir() + "Haus_WEBUSERS.USR", "anna;geheim;Start\n");
+  std::string want = Expected("fixed_error_signon.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, Checked(CgiPost(ServerBinary(),
+                                  "SP=Haus&sitename=*&sid=xxx&signoncounter=9&User=anna"
+                                  "&Passw=falsch&Signon=Anmelden"))
+                      .out);
+}
+
+TEST_F(FixedPagesProgram, RefusedFormFieldShowsTheParameterError) {
+  WriteFile(SiteDir() + "Haus.TVS", "BW=300\n");
+  WriteFile(SiteDir() + kSessionFile, "01.01.2026/00:00:00;anna");
+  TrialRuntime runtime("VAR 12 LICHT N 1.5\n", {"--refuse-writes"});
+  ASSERT_TRUE(runtime.Start(RuntimeDir() + "CTLKRN.CFG"));
+  std::string want = Expected("fixed_error_parameters.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, Checked(CgiPost(ServerBinary(),
+                                  "SP=Haus&sitename=Start&sid=42&N12q1p5=2&OKButton=OK"))
+                      .out);
+  EXPECT_EQ(std::vector<std::string>{"setvarbyidx\t12=2"}, runtime.Calls());
+}
+
+TEST_F(FixedPagesProgram, SignOffEndsTheSession) {
+  WriteFile(SiteDir() + "Haus.TVS", "AUTOWIDTH=1\nNOAUTOSCALE=1\n");
+  WriteFile(SiteDir() + kSessionFile, "01.01.2026/00:00:00;anna");
+  std::string want = Expected("fixed_signoff.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, Checked(CgiGet(ServerBinary(), "SP=Haus&sitename=signoff&sid=42")).out);
+  EXPECT_FALSE(FileExists(SiteDir() + kSessionFile));
+  // The same id again is not signed on: the login page.
+  std::string again = Checked(CgiGet(ServerBinary(), "SP=Haus&sitename=signoff&sid=42")).out;
+  EXPECT_NE(std::string::npos, again.find("<title>Telvarin-Server Anmeldung</title>")) << again;
+}
+
+TEST_F(FixedPagesProgram, FourthAttemptWaitsSixteenSeconds) {
+  const auto start = std::chrono::steady_clock::now();
+  ProcResult r = Checked(CgiPost(ServerBinary(),
+                                 "SP=Haus&sitename=*&sid=xxx&signoncounter=3&User=anna"
+                                 "&Passw=falsch&Signon=Anmelden"));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(seconds, 16.0);
+  EXPECT_LT(seconds, 40.0);
+  EXPECT_NE(std::string::npos,
+            r.out.find("<b>WEB-Server-Anmeldung</b>&nbsp; (&nbsp; 4. Versuch ) &nbsp; Zeitsperre\n"
+                       "</p></font><br>\n"))
+      << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("name=\"signoncounter\" value=\"4\""));
+  EXPECT_EQ(std::string::npos, r.out.find("Zeitsperre", r.out.find("Zeitsperre") + 1));
+}
+
+}  // namespace

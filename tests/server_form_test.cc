@@ -1,0 +1,166 @@
+// server_form_test.cc: page forms sent to the real TelvarinServer (GET and
+// POST) with the trial runtime, asserting the exact writes and macro starts
+// the runtime received and the page that came back.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using testsupport::ProcResult;
+using testsupport::ServerBinary;
+using testsupport::SiteDir;
+using testsupport::TrialRuntime;
+using Calls = std::vector<std::string>;
+
+const char kProject[] =
+    "VAR 12 TEMP N 21.5\n"
+    "VAR 3 FAKTOR N 1,5\n"
+    "VAR 7 FARBE S Ab\n"
+    "VAR 5 LICHT U Ein\n"
+    "MACRO 15 ALLESAUS\n";
+
+const char kPageFile[] =
+    "#1000=Wohnen\n"
+    "#6000\n"
+    "OBJCOLS=0x;1x;2x;\n"
+    "#8000\n"
+    "SHEAD=Wohnen\n"
+    "#10000\n"
+    "OBJROW=TEMP@Temperatur@1@x@12@N@@@@00000\n"
+    "OBJROW=FARBE@Farbe@1@x@7@S@@@@0000000000\n"
+    "OBJROW=LICHT@Licht@1@x@5@U@@2&Ein&Aus\n"
+    "#11000\n"
+    "MACRO=ALLESAUS@Alles aus@15\n";
+
+const char kPageTitle[] = "<title>Wohnen</title>";
+const char kBadParameters[] = "Fehler - ung\xFCltige Parameter beim Seitenaufruf";
+
+bool Has(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
+}
+
+class ServerForm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testsupport::ResetFixedDirs();
+    testsupport::WriteFile(SiteDir() + "HAUS.TVS", "AUTHMSG=Haus\n");
+    testsupport::WriteFile(SiteDir() + "HAUS_WEBUSERS.USR", "anna;geheim;Wohnen\n");
+    testsupport::WriteFile(SiteDir() + "HAUS_Wohnen.SHT", kPageFile);
+    runtime_.reset(new TrialRuntime(kProject));
+    ASSERT_TRUE(runtime_->Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
+    const std::string login =
+        "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&Signon=Anmelden";
+    const std::string page = Send(login, true);
+    const std::string key = "name=\"sid\" value=";
+    const size_t at = page.find(key);
+    ASSERT_NE(std::string::npos, at) << page;
+    sid_ = page.substr(at + key.size(), page.find('>', at) - at - key.size());
+    runtime_->ClearCalls();
+  }
+  std::string Send(const std::string& request, bool post) {
+    const ProcResult r = post ? testsupport::CgiPost(ServerBinary(), request)
+                              : testsupport::CgiGet(ServerBinary(), request);
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    return r.out;
+  }
+  // The page form of Wohnen with these fields after the hidden ones.
+  std::string Form(const std::string& fields) {
+    return "SP=HAUS&sitename=Wohnen&sid=" + sid_ + (fields.empty() ? "" : "&" + fields);
+  }
+  // The writes and macro starts received, in order (page reads left out).
+  Calls Changes() {
+    Calls out;
+    for (const auto& call : runtime_->Calls())
+      if (call.compare(0, 12, "setvarbyidx\t") == 0 || call.compare(0, 14, "startmacroidx\t") == 0)
+        out.push_back(call);
+    return out;
+  }
+  std::unique_ptr<TrialRuntime> runtime_;
+  std::string sid_;
+};
+
+struct FormCase {
+  std::string fields;
+  Calls changes;
+  bool page;  // the page again; else the error page
+};
+
+std::string ManyUmlauts() {  // 4200 x "\xFC": the checksum passes 2^31 and wraps
+  std::string field = "S7q-2071798096=";
+  for (int i = 0; i < 4200; ++i) field += "%FC";
+  return field;
+}
+
+TEST_F(ServerForm, ChangedValuesAreWrittenAndTickedMacrosStarted) {
+  const FormCase cases[] = {
+      {"", {}, true},
+      {"N12q21p5=21.5&S7q261=Ab&U5qEin=Ein&OKButton=Neue+Werte+einstellen", {}, true},
+      {"N12q21p5=21.7&OKButton=OK", {"setvarbyidx\t12=21.7"}, true},
+      {"S7q261=Abc", {"setvarbyidx\t7=\"Abc\""}, true},
+      {"U5qEin=Aus", {"setvarbyidx\t5=\"Aus\""}, true},
+      {"N3q1k5=1%2C5", {}, true},
+      {"S7q261=Gr%FCn", {"setvarbyidx\t7=\"Gr\xFCn\""}, true},
+      {"S7q261=a+b%2Bc", {"setvarbyidx\t7=\"a b+c\""}, true},
+      {"S7q1495=Gr%FCn", {}, true},  // unchanged umlaut text
+      {"U5qGr%FCn=Gr%FCn", {}, true},
+      {"x15=ON&OKButton=OK", {"startmacroidx\t15"}, true},
+      {ManyUmlauts(), {}, true},
+      {"N12q1=2&N99q1=3&x15=ON&N12q1=4",  // 99 is refused: the walk ends there
+       {"setvarbyidx\t12=2", "setvarbyidx\t99=3"},
+       false},
+      {"x15=ON&&N12q1=2", {"startmacroidx\t15"}, true},  // an empty field ends the walk
+  };
+  for (bool post : {false, true}) {
+    for (const auto& c : cases) {
+      runtime_->ClearCalls();
+      const std::string page = Send(Form(c.fields), post);
+      EXPECT_EQ(c.changes, Changes()) << c.fields.substr(0, 80) << (post ? " POST" : " GET");
+      EXPECT_EQ(c.page, Has(page, kPageTitle)) << c.fields.substr(0, 80);
+      EXPECT_EQ(!c.page, Has(page, kBadParameters + std::string("\n"))) << c.fields.substr(0, 80);
+    }
+  }
+}
+
+TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
+  runtime_.reset(new TrialRuntime(kProject, {"--refuse-writes"}));
+  ASSERT_TRUE(runtime_->Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
+  const std::string page = Send(Form("x15=ON&N12q1=2&U5qEin=Aus&x15=ON"), true);
+  EXPECT_EQ((Calls{"startmacroidx\t15", "setvarbyidx\t12=2"}), Changes());
+  EXPECT_TRUE(Has(page, kBadParameters));
+  EXPECT_FALSE(Has(page, kPageTitle));
+}
+
+TEST_F(ServerForm, LoginFormAppliesNoFields) {
+  const std::string page = Send(
+      "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&N12q1=5&x15=ON", true);
+  EXPECT_TRUE(Has(page, kPageTitle));
+  EXPECT_EQ(Calls{}, Changes());
+}
+
+TEST_F(ServerForm, FormWithoutSessionAppliesNothing) {
+  const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q1=5&x15=ON", true);
+  EXPECT_TRUE(Has(page, "<title>Telvarin-Server Anmeldung</title>"));
+  EXPECT_EQ(Calls{}, Changes());
+}
+
+TEST_F(ServerForm, FreeAddressAppliesTheFieldsOfAStaleSession) {
+  testsupport::WriteFile(SiteDir() + "HAUS.TVS", "FREEIPS=(ALL)\nSTARTPAGE=Wohnen\n");
+  const std::string page = Send("SP=HAUS&sitename=Keller&sid=1&N12q1=5", false);
+  EXPECT_EQ(Calls{"setvarbyidx\t12=5"}, Changes());
+  EXPECT_TRUE(Has(page, kPageTitle));
+}
+
+TEST_F(ServerForm, RuntimeDownGivesTheErrorPage) {
+  runtime_->Stop();
+  EXPECT_TRUE(Has(Send(Form("N12q21p5=22"), true), kBadParameters));
+  // Nothing to write and a macro whose start fails: the page, without values.
+  EXPECT_TRUE(Has(Send(Form("N12q21p5=21.5&x15=ON"), true), kPageTitle));
+}
+
+}  // namespace

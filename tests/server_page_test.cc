@@ -1,0 +1,155 @@
+// server_page_test.cc: site pages from the real TelvarinServer binary, run as a
+// CGI program with the trial runtime, on a site directory of the test's own.
+// Whole pages are compared byte for byte with the hand-written expected files
+// in tests/data/page_*.html; the page files they come from are beside them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using testsupport::CgiGet;
+using testsupport::CgiPost;
+using testsupport::FileExists;
+using testsupport::ListDir;
+using testsupport::ReadFile;
+using testsupport::ResetFixedDirs;
+using testsupport::RuntimeDir;
+using testsupport::ServerBinary;
+using testsupport::SiteDir;
+using testsupport::TrialRuntime;
+using testsupport::WriteFile;
+
+const char kProject[] =
+    "VAR 12 LICHT N 1.5\n"
+    "VAR 7 TEXT S Ab\n"
+    "VAR 3 MODUS U Ein\n"
+    "VAR 4 TEMP N 21,5\n"
+    "MACRO 15 ALLESAUS\n";
+
+// The request of the rich page: signed on as session 777. The empty fourth
+// field ends the form walk, so the text after it only shows in test mode.
+const char kRichQuery[] = "SP=Haus&sitename=Reich&sid=777&&<i>\"x\"";
+
+std::string DataDir() {
+  std::string here = __FILE__;
+  return here.substr(0, here.rfind('/') + 1) + "data/";
+}
+
+class ServerPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (ServerBinary().empty()) GTEST_SKIP() << "TelvarinServer is not part of this build";
+    ResetFixedDirs();
+    // Test mode on, so the client's texts show (escaped) in every site page.
+    WriteFile(SiteDir() + "Haus.TVS", "BW=640\r\nTESTMODE=1\r\n*Site=Reich\r\n");
+    // Session 777 of the default client address 127.0.0.1.
+    WriteFile(SiteDir() + "Haus777127p0p0p1.SID", "01.01.2026/00:00:00;anna");
+    WriteFile(SiteDir() + "Haus_Reich.SHT", ReadFile(DataDir() + "page_rich.SHT"));
+    ASSERT_TRUE(runtime_.Start(RuntimeDir() + "CTLKRN.CFG"));
+  }
+
+  testsupport::ProcResult GetPage(const std::string& query) {
+    testsupport::ProcResult r =
+        CgiGet(ServerBinary(), query, "127.0.0.1",
+               {{"HTTP_HOST", "box.local"}, {"HTTP_USER_AGENT", "Tester <1>"}});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    return r;
+  }
+
+  TrialRuntime runtime_{kProject};
+};
+
+TEST_F(ServerPageTest, RichPageWithRuntimeUp) {
+  const std::string want = ReadFile(DataDir() + "page_rich_up.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, GetPage(kRichQuery).out);
+
+  // One call per object row with a valid index, one per reference, in page order.
+  std::vector<std::string> calls = runtime_.Calls();
+  EXPECT_EQ((std::vector<std::string>{"getvarbyidx\t1\t12", "getvarbyidx\t1\t7",
+                                      "getvarbyidx\t1\t3", "getvarbyidx\t1\t4",
+                                      "getvarbyname\t1\tTEMP", "getvarbyname\t1\tLICHT"}),
+            calls);
+}
+
+TEST_F(ServerPageTest, RichPageWithRuntimeDown) {
+  runtime_.Stop();
+  const std::string want = ReadFile(DataDir() + "page_rich_down.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, GetPage(kRichQuery).out);
+}
+
+TEST_F(ServerPageTest, PageWithoutHeadingLine) {
+  WriteFile(SiteDir() + "Haus_Ohne.SHT", ReadFile(DataDir() + "page_noheading.SHT"));
+  const std::string want = ReadFile(DataDir() + "page_noheading.html");
+  ASSERT_FALSE(want.empty());
+  EXPECT_EQ(want, GetPage("SP=Haus&sitename=Ohne&sid=777").out);
+}
+
+TEST_F(ServerPageTest, MissingPageFile) {
+  EXPECT_EQ(
+      "Content-type: text/html\n\n"
+      "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n"
+      "File not Found: " + SiteDir() + "Haus_Fehlt.SHT<br>\n"
+      "</body></html>\n",
+      GetPage("SP=Haus&sitename=Fehlt&sid=777").out);
+  EXPECT_TRUE(runtime_.Calls().empty());
+}
+
+TEST_F(ServerPageTest, NewSeparatorsKeepAtAndColonInLabels) {
+  WriteFile(SiteDir() + "Haus_Neu.SHT",
+            "#1000=Neu\nFILEVERS=140\n#8000\nSHEAD=Neu\n#9000=2\n"
+            "NAVI=Keller@1:Nord\x03Keller\x0BWeb\x03>host:8080/a\n"
+            "#9001=1\nNAVI=Gar:ten\x03Garten\n");
+  const std::string out = GetPage("SP=Haus&sitename=Neu&sid=777").out;
+  EXPECT_NE(std::string::npos,
+            out.find("<h1>Neu</h1>\n"
+                     "<p class=\"navics\" align=\"center\" ><br>\n"
+                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Keller&sid=777\">"
+                     "Keller@1:Nord</a> &nbsp;\n"
+                     "<a href=\"http://host:8080/a\">Web</a> &nbsp;\n"
+                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=signoff&sid=777 \">"
+                     "Abmelden</a>\n<br></p>\n<hr>\n"
+                     "<p class=\"navics\" align=\"center\" ><br>\n"
+                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Garten&sid=777\">"
+                     "Gar:ten</a> &nbsp;\n"))
+      << out;
+}
+
+TEST_F(ServerPageTest, SignOnShowsTheUsersStartPageUnderTheNewSession) {
+  WriteFile(SiteDir() + "Haus_WEBUSERS.USR", "anna;geheim;Reich\n");
+  const std::vector<std::string> before = ListDir(SiteDir());
+  testsupport::ProcResult r = CgiPost(
+      ServerBinary(), "SP=Haus&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim",
+      "10.0.0.9");
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("", r.err);
+  // The new session file names the session id that the page carries.
+  std::vector<std::string> added;
+  for (const std::string& name : ListDir(SiteDir()))
+    if (std::find(before.begin(), before.end(), name) == before.end()) added.push_back(name);
+  ASSERT_EQ(1u, added.size());
+  const std::string suffix = "10p0p0p9.SID";
+  ASSERT_GT(added[0].size(), 4 + suffix.size());
+  const std::string sid = added[0].substr(4, added[0].size() - 4 - suffix.size());
+  EXPECT_NE(std::string::npos,
+            r.out.find("<h1>Wohnung</h1>\n"
+                       "<form name=\"FORM1\" action=\"TelvarinServer.ccc\" method=\"POST\">\n"
+                       "<input type=\"hidden\" name=\"SP\" value=Haus>\n"
+                       "<input type=\"hidden\" name=\"sitename\" value=Reich>\n"
+                       "<input type=\"hidden\" name=\"sid\" value=" + sid + ">\n"))
+      << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("<td class=valcs><input type=text name=N12q1p5 size=5 "
+                                          "value=1.5></td>\n"));
+  EXPECT_NE(std::string::npos,
+            r.out.find("{window.location.href = 'TelvarinServer.ccc?SP=Haus&sitename=Reich&sid=" +
+                       sid + "'}\n"));
+}
+
+}  // namespace

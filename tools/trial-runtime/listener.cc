@@ -1,0 +1,158 @@
+// listener.cc: the trial runtime's XML-RPC server (see listener.h). The
+// library's server reads and parses the requests; this file decides what is
+// answered and when, and, for --hang and --drop, that nothing is.
+// Tested by tests/trial_runtime_test.cc.
+#include "listener.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
+#include <flxmlrpc/XmlRpcServerConnection.h>
+
+#include "methods.h"
+
+using XmlRpc::XmlRpcDispatch;
+using XmlRpc::XmlRpcServerConnection;
+using XmlRpc::XmlRpcSocket;
+using XmlRpc::XmlRpcValue;
+
+namespace {
+
+class SilentErrors : public XmlRpc::XmlRpcErrorHandler {
+ public:
+  void error(const char*) override {}
+};
+class SilentLog : public XmlRpc::XmlRpcLogHandler {
+ public:
+  void log(int, const char*) override {}
+};
+
+// A connection that, under --hang or --drop, reads the whole request with the
+// library's own reader and then keeps quiet: --drop closes the connection,
+// --hang keeps it open and discards whatever else arrives until the client
+// closes it.
+class TrialConnection : public XmlRpcServerConnection {
+ public:
+  TrialConnection(XmlRpcSocket::Socket socket, TrialListener* listener)
+      : XmlRpcServerConnection(socket, listener, true), listener_(listener) {}
+
+  unsigned handleEvent(unsigned event) override {
+    const TrialBehaviour& behaviour = listener_->behaviour();
+    if (!behaviour.hang && !behaviour.drop) return XmlRpcServerConnection::handleEvent(event);
+    if (_connectionState == READ_HEADER && !readHeader()) return 0;
+    if (_connectionState == READ_REQUEST && !readRequest()) return 0;
+    if (_connectionState != WRITE_RESPONSE) return XmlRpcDispatch::ReadableEvent;
+    // The request is complete.
+    if (!noted_) {
+      noted_ = true;
+      listener_->NoteUnansweredCall(_request);
+      if (behaviour.drop) return 0;
+    }
+    char buffer[4096];
+    const ssize_t got = read(getfd(), buffer, sizeof buffer);
+    if (got == 0 || (got < 0 && !XmlRpcSocket::nonFatalError())) return 0;
+    return XmlRpcDispatch::ReadableEvent;
+  }
+
+ private:
+  TrialListener* listener_;
+  bool noted_ = false;
+};
+
+}  // namespace
+
+void SilenceXmlRpcLibrary() {
+  static SilentErrors silent_errors;
+  static SilentLog silent_log;
+  XmlRpc::XmlRpcErrorHandler::setErrorHandler(&silent_errors);
+  XmlRpc::XmlRpcLogHandler::setLogHandler(&silent_log);
+  XmlRpc::setVerbosity(0);
+}
+
+TrialListener::TrialListener(TrialProject* project, const TrialBehaviour& behaviour,
+                             std::FILE* log, const volatile std::sig_atomic_t* stop)
+    : project_(project), behaviour_(behaviour), log_(log), stop_(stop) {}
+
+bool TrialListener::Listen(const std::string& host, int port, std::string* error) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    *error = "cannot resolve host " + host;
+    return false;
+  }
+  sockaddr_in address{};
+  std::memcpy(&address, found->ai_addr, sizeof address);
+  freeaddrinfo(found);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int on = 1;
+  if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, 64) != 0 || fcntl(fd, F_SETFL, O_NONBLOCK) != 0) {
+    *error = "cannot listen on " + host + ":" + std::to_string(port) + ": " +
+             std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  fcntl(fd, F_SETFD, FD_CLOEXEC);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+  setfd(fd);
+  _disp.addSource(this, XmlRpcDispatch::ReadableEvent);
+  return true;
+}
+
+XmlRpcServerConnection* TrialListener::createConnection(XmlRpcSocket::Socket socket) {
+  return new TrialConnection(socket, this);
+}
+
+void TrialListener::LogCall(const std::string& method, const XmlRpcValue& params) {
+  if (log_ == nullptr) return;
+  const std::string line = CallLine(method, params) + "\n";
+  std::fwrite(line.data(), 1, line.size(), log_);
+  std::fflush(log_);
+}
+
+bool TrialListener::Faults(const std::string& method) const {
+  return behaviour_.faults.count("all") != 0 || behaviour_.faults.count(method) != 0;
+}
+
+void TrialListener::NoteUnansweredCall(const std::string& request) {
+  XmlRpcValue params;
+  const std::string method = parseRequest(request, params);
+  LogCall(method, params);
+}
+
+std::string TrialListener::executeRequest(const std::string& request) {
+  XmlRpcValue params;
+  const std::string method = parseRequest(request, params);
+  LogCall(method, params);
+
+  // Answer late; a stop signal cuts the wait short.
+  timespec step{0, 20 * 1000 * 1000};
+  for (double waited = 0; waited < behaviour_.delay_s && !*stop_; waited += 0.02)
+    nanosleep(&step, nullptr);
+
+  if (Faults(method)) return generateFaultResponse(method + ": fault on request", 1);
+  TrialAnswer answer;
+  try {
+    answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);
+  } catch (const XmlRpc::XmlRpcException& e) {
+    return generateFaultResponse(method + ": " + e.getMessage(), 2);
+  }
+  if (answer.fault) return generateFaultResponse(answer.fault_text, 3);
+  if (behaviour_.wrong_types) SwapAnswerTypes(&answer.value);
+  if (answer.end_process) end_requested_ = true;
+  return generateResponse(answer.value.toXml());
+}
