@@ -24,11 +24,11 @@ else()
   set(_telvarin_box "${CMAKE_BINARY_DIR}/box/")
 endif()
 
-set(TELVARIN_CGI_DIR "${_telvarin_box}var/www/html/telvarin/" CACHE PATH
+set(TELVARIN_CGI_DIR "${_telvarin_box}var/www/html/telvarin/" CACHE STRING
     "Directory of TelvarinServer.ccc and TelvarinInterface.ccc")
 set(TELVARIN_CGI_URL "/telvarin/" CACHE STRING
     "URL path under which lighttpd serves TELVARIN_CGI_DIR")
-set(TELVARIN_LIGHTTPD_CONF_DIR "${_telvarin_box}etc/lighttpd/conf-available/" CACHE PATH
+set(TELVARIN_LIGHTTPD_CONF_DIR "${_telvarin_box}etc/lighttpd/conf-available/" CACHE STRING
     "lighttpd's conf-available directory, for the 50-telvarin.conf snippet")
 foreach(var TELVARIN_CGI_DIR TELVARIN_CGI_URL TELVARIN_LIGHTTPD_CONF_DIR)
   if(NOT ${var} MATCHES "/$")
