@@ -72,7 +72,7 @@ EOF
   cat > "$conf" <<EOF
 # Written by demo/box.sh: lighttpd for a box in the build tree, as the current
 # user (no server.username, started with -D).
-server.modules = ( "mod_indexfile", "mod_staticfile" )
+server.modules = ( "mod_indexfile" )
 server.document-root = "$state/www"
 server.bind = "127.0.0.1"
 server.port = $port
@@ -81,6 +81,9 @@ server.upload-dirs = ( "$state/uploads" )
 index-file.names = ( "index.html" )
 mimetype.assign = ( ".html" => "text/html" )
 include "$snippet"
+# Last, as in Debian's lighttpd.conf: the snippet's mod_cgi must see the
+# request before static files are served.
+server.modules += ( "mod_staticfile" )
 EOF
 }
 

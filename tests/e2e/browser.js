@@ -18,7 +18,7 @@ const { chromium } = require('playwright-core');
 function readEnv(file) {
   const env = {};
   for (const line of fs.readFileSync(file, 'latin1').split('\n')) {
-    const m = /^([A-Z_]+)=(.*)$/.exec(line);
+    const m = /^([A-Z0-9_]+)=(.*)$/.exec(line);
     if (m) env[m[1]] = m[2];
   }
   return env;

@@ -18,7 +18,7 @@ cmake --install "$E2E_BUILD" >/dev/null
 cp "$E2E_SOURCE/demo/project.txt" "$E2E_STATE/project.txt"
 : > "$E2E_STATE/project.af"
 box_start_runtime "$E2E_RUNTIME_BIN" "$E2E_STATE/project.txt" "$E2E_STATE" \
-  --af "$E2E_STATE/project.af"
+  --ablkrn "$E2E_STATE/ABLKRN.CFG" --af "$E2E_STATE/project.af"
 echo "$BOX_RUNTIME_PID" >> "$E2E_STATE/pids"
 
 # The free port can be taken between the look-up and lighttpd's bind: retry.
