@@ -50,7 +50,7 @@ stop_all() {
 trap stop_all EXIT
 trap 'exit 130' INT TERM
 
-mkdir -p "$state"
+mkdir -p "$state" "$site_dir" "$runtime_dir"
 cp demo/project.txt "$build/project.txt"
 box_start_runtime "$build/tools/trial-runtime/trial-runtime" "$build/project.txt" "$state" \
   --ablkrn "$runtime_dir/ABLKRN.CFG" --af "$build/project.af"
@@ -80,6 +80,7 @@ Edit $build/project.txt and send the runtime SIGHUP (kill -HUP $BOX_RUNTIME_PID)
 to reload it; the next page request then recompiles the site.
 Ctrl-C stops everything.
 EOF
-wait -n
+wait -n || true
+sleep 0.5  # Ctrl-C reaches the children too: let its trap run first
 echo "A process of the box ended; stopping the rest." >&2
 exit 1
