@@ -1,24 +1,86 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds everything into build/demo and
-# starts the trial runtime on the sample home project, with the box's fixed
-# directories inside build/demo/box. Ctrl-C stops it.
+# The main job: installs what is missing, builds into build/demo, installs a
+# complete box into build/demo/box (the fixed directories, the CGI directory
+# and lighttpd's conf-available all live there), places the sample site
+# (demo/site/) and its user file, starts the trial runtime on the sample home
+# project (demo/project.txt), compiles the site with Sheetmaker and serves it
+# with lighttpd on 127.0.0.1. Ctrl-C stops everything it started. It writes
+# nothing outside build/demo.
+#
+#   scripts/demo.sh [--port N]     (default 8080)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+port=8080
+while [ $# -gt 0 ]; do
+  case $1 in
+    --port) port=${2:?--port needs a number}; shift 2 ;;
+    --port=*) port=${1#--port=}; shift ;;
+    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
+  esac
+done
+[[ $port =~ ^[0-9]+$ ]] || { echo "--port needs a number" >&2; exit 2; }
+
 scripts/setup-debian.sh
+source demo/box.sh
 
 build="$PWD/build/demo"
 box="$build/box"
+site_dir="$box/usr/local/telvarinserver"
+runtime_dir="$box/usr/local/vorlund"
+state="$build/run"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-  -DTELVARIN_SITE_DIR="$box/usr/local/telvarinserver/" \
-  -DTELVARIN_RUNTIME_DIR="$box/usr/local/vorlund/" >/dev/null
+  -DTELVARIN_SITE_DIR="$site_dir/" -DTELVARIN_RUNTIME_DIR="$runtime_dir/" >/dev/null
 cmake --build "$build" -j "$(nproc)"
+cmake --install "$build" >/dev/null
+cgi_dir=$(sed -n 's/^TELVARIN_CGI_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+conf_dir=$(sed -n 's/^TELVARIN_LIGHTTPD_CONF_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+case $cgi_dir$conf_dir in
+  "$box"/*"$box"/*) ;;
+  *) echo "build/demo installs outside its box ($cgi_dir, $conf_dir); remove build/demo" >&2; exit 1 ;;
+esac
 
-mkdir -p "$box/usr/local/telvarinserver" "$box/usr/local/vorlund"
-port=${TRIAL_PORT:-2110}
-printf 'I127.0.0.1\nP%s\n' "$port" > "$box/usr/local/vorlund/CTLKRN.CFG"
+pids=()
+stop_all() {
+  trap - INT TERM EXIT
+  box_stop "${pids[@]}"
+  echo "Stopped."
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+mkdir -p "$state" "$site_dir" "$runtime_dir"
 cp demo/project.txt "$build/project.txt"
+box_start_runtime "$build/tools/trial-runtime/trial-runtime" "$build/project.txt" "$state" \
+  --ablkrn "$runtime_dir/ABLKRN.CFG" --af "$build/project.af"
+pids+=("$BOX_RUNTIME_PID")
+box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$build/project.af"
 
-echo "Trial runtime on xmlrpc://127.0.0.1:$port with the sample project; Ctrl-C stops it."
-exec "$build/tools/trial-runtime/trial-runtime" --project "$build/project.txt" \
-  --ctl "$box/usr/local/vorlund/CTLKRN.CFG" --log "$build/calls.log" \
-  --ablkrn "$box/usr/local/vorlund/ABLKRN.CFG" --af "$build/project.af"
+box_place_site demo/site "$site_dir"
+"$site_dir/Sheetmaker" TELVARINSERVER
+
+box_lighttpd_conf "$state/lighttpd.conf" "$state" "$port" \
+  "$conf_dir/50-telvarin.conf"
+box_start_lighttpd "$state/lighttpd.conf" "$state" "$port"
+pids+=("$BOX_LIGHTTPD_PID")
+
+url="http://127.0.0.1:$port/telvarin/TelvarinServer.ccc"
+cat <<EOF
+
+Telvarin demo box is running.
+
+  Site:            $url
+  User / password: demo / telvarin
+  Administration:  http://127.0.0.1:$port/telvarin/TelvarinInterface.ccc?VERSION
+  Trial runtime:   xmlrpc://127.0.0.1:$BOX_RUNTIME_PORT (calls logged in $state/calls.log)
+  Site files:      $site_dir/
+
+Edit $build/project.txt and send the runtime SIGHUP (kill -HUP $BOX_RUNTIME_PID)
+to reload it; the next page request then recompiles the site.
+Ctrl-C stops everything.
+EOF
+wait -n || true
+sleep 0.5  # Ctrl-C reaches the children too: let its trap run first
+echo "A process of the box ended; stopping the rest." >&2
+exit 1

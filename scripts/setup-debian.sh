@@ -8,7 +8,12 @@ packages=(
   libflxmlrpc-dev          # the XML-RPC library (XmlRpc++ fork)
   googletest libgtest-dev  # unit and program tests
   lighttpd curl            # the demo's and the end-to-end tests' web server
+  chromium                 # the end-to-end tests' browser (driven by playwright-core)
 )
+# Node and npm drive the browser test; a machine that has node already (from
+# any source) keeps it, since Debian's npm conflicts with other node packages.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,4 +24,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The browser test's npm package (playwright-core, which downloads no browser).
+e2e="$(dirname "$0")/../tests/e2e"
+want=$(cd "$e2e" && node -p 'require("./package.json").dependencies["playwright-core"]')
+have=$(cd "$e2e" && node -p 'try { require("./node_modules/playwright-core/package.json").version } catch (e) { "" }')
+if [ "$want" != "$have" ]; then
+  (cd "$e2e" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi

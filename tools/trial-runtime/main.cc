@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -140,6 +141,10 @@ void TouchAfFile(const std::string& path) {
   utime(path.c_str(), nullptr);
 }
 
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void InstallSignals() {
   struct sigaction action {};
   sigemptyset(&action.sa_mask);
@@ -186,6 +191,7 @@ int main(int argc, char** argv) {
 
   while (!stop_signal && !listener.EndRequested()) {
     listener.work(kPollSeconds);
+    ApplyDrifts(project, SteadySeconds());
     if (reload_signal) {
       reload_signal = 0;
       if (!LoadProject(line.project, &project, &error)) {

@@ -2,7 +2,11 @@
 // variables and macros. Tested through tests/trial_runtime_test.cc.
 #include "project.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -28,6 +32,40 @@ bool ValidName(const std::string& name) {
     if (c == '=' || c == ';') return false;  // they would break "NAME=value" and lists
   }
   return true;
+}
+
+// A number with a decimal point or comma; false for anything else.
+bool ParseNumber(const std::string& text, double* value, int* decimals, bool* comma) {
+  std::string c_text = text;
+  const size_t sep = c_text.find_first_of(".,");
+  if (sep != std::string::npos) {
+    if (c_text[sep] == ',') *comma = true;
+    c_text[sep] = '.';
+    *decimals = std::max(*decimals, static_cast<int>(c_text.size() - sep - 1));
+  }
+  if (c_text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(c_text.c_str(), &end);
+  return *end == '\0' && std::isfinite(*value);
+}
+
+// DRIFT <NAME> <step> <min> <max> <seconds>; "" when it parses, else the reason.
+std::string ParseDrift(const std::string& line, size_t pos, TrialDrift* drift) {
+  drift->name = UpperName(NextWord(line, &pos));
+  const std::string step = NextWord(line, &pos), min = NextWord(line, &pos),
+                    max = NextWord(line, &pos), seconds = NextWord(line, &pos);
+  if (!ValidName(drift->name)) return "bad name";
+  bool comma = false;
+  int unused = 0;
+  if (!ParseNumber(step, &drift->step, &drift->decimals, &comma) ||
+      !ParseNumber(min, &drift->min, &drift->decimals, &comma) ||
+      !ParseNumber(max, &drift->max, &drift->decimals, &comma) ||
+      !ParseNumber(seconds, &drift->seconds, &unused, &comma) || !RestOfLine(line, pos).empty())
+    return "DRIFT needs: name step min max seconds";
+  if (drift->step <= 0 || drift->min >= drift->max || drift->seconds <= 0)
+    return "DRIFT needs step > 0, min < max and seconds > 0";
+  drift->separator = comma ? ',' : '.';
+  return "";
 }
 
 }  // namespace
@@ -102,6 +140,11 @@ bool ParseProject(const std::string& text, TrialProject* project, std::string* e
       if (!macro_indices.insert(macro.index).second) return fail("index used twice");
       if (!macro_names.insert(macro.name).second) return fail("name used twice");
       parsed.macros.push_back(macro);
+    } else if (keyword == "DRIFT") {
+      TrialDrift drift;
+      const std::string reason = ParseDrift(line, pos, &drift);
+      if (!reason.empty()) return fail(reason);
+      parsed.drifts.push_back(drift);
     } else if (keyword == "READONLY") {
       const std::string name = UpperName(NextWord(line, &pos));
       if (!ValidName(name) || !RestOfLine(line, pos).empty()) return fail("bad name");
@@ -116,6 +159,13 @@ bool ParseProject(const std::string& text, TrialProject* project, std::string* e
       return false;
     }
     parsed.read_only.insert(name);
+  }
+  for (const TrialDrift& drift : parsed.drifts) {
+    const TrialVariable* variable = FindVariableByName(parsed, drift.name);
+    if (variable == nullptr || variable->kind != 'N') {
+      *error = "DRIFT names no number variable: " + drift.name;
+      return false;
+    }
   }
   *project = parsed;
   return true;
@@ -154,4 +204,32 @@ const TrialMacro* FindMacroByIndex(const TrialProject& project, int index) {
 std::string AnsweredValue(const TrialVariable& variable) {
   if (variable.kind == 'S') return "\"" + variable.value + "\"";
   return variable.value;
+}
+
+void ApplyDrifts(TrialProject& project, double now) {
+  for (TrialDrift& drift : project.drifts) {
+    if (drift.next_at < 0) drift.next_at = now + drift.seconds;
+    TrialVariable* variable = FindVariableByName(project, drift.name);
+    if (variable == nullptr || now < drift.next_at) continue;
+    double value = 0;
+    int decimals = 0;
+    bool comma = false;
+    if (!ParseNumber(variable->value, &value, &decimals, &comma)) value = drift.min;
+    while (now >= drift.next_at) {
+      double next = value + drift.direction * drift.step;
+      if (next > drift.max || next < drift.min) {
+        drift.direction = -drift.direction;
+        next = value + drift.direction * drift.step;
+      }
+      value = std::min(drift.max, std::max(drift.min, next));
+      drift.next_at += drift.seconds;
+    }
+    if (std::fabs(value) < 0.5 * std::pow(10.0, -drift.decimals)) value = 0;  // no "-0,0"
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", drift.decimals, value);
+    variable->value = text;
+    for (char& c : variable->value) {
+      if (c == '.') c = drift.separator;
+    }
+  }
 }

@@ -20,10 +20,25 @@ struct TrialMacro {
   std::string name;   // upper case
 };
 
+// A number variable that changes by itself (a DRIFT record): every `seconds`
+// its value moves by `step`, turning back at `min` and `max`.
+struct TrialDrift {
+  std::string name;        // upper case; a variable of kind N
+  double step = 0;
+  double min = 0;
+  double max = 0;
+  double seconds = 1;
+  int decimals = 0;        // digits after the separator in the values written
+  char separator = '.';    // ',' when the step or the range is written with one
+  int direction = 1;       // +1 up, -1 down
+  double next_at = -1;     // time of the next step; -1 until the first ApplyDrifts
+};
+
 struct TrialProject {
   std::vector<TrialVariable> variables;  // in the order of the project file
   std::vector<TrialMacro> macros;
   std::set<std::string> read_only;       // upper-case names
+  std::vector<TrialDrift> drifts;
 };
 
 // Upper case of a name: ASCII letters and the umlauts "\xE4", "\xF6", "\xFC".
@@ -41,6 +56,10 @@ const TrialMacro* FindMacroByIndex(const TrialProject& project, int index);
 
 // A variable's value as the runtime answers it: text values in double quotes.
 std::string AnsweredValue(const TrialVariable& variable);
+
+// Moves every drifting variable by the steps that are due at time now (seconds
+// on any steady clock); the first call only schedules the first step.
+void ApplyDrifts(TrialProject& project, double now);
 
 // A decimal index text (optional blanks around it); false for anything else.
 bool ParseIndex(const std::string& text, int* index);

@@ -1,0 +1,24 @@
+# packaging/Package.cmake: the Debian package (CPack DEB) of a box: the files
+# that cmake/Install.cmake installs, the runtime libraries they link as
+# dependencies, and a postinst that lets the web server's user write in the
+# site directory. Build it from a build whose fixed directories are the real
+# ones (the defaults): `cpack -G DEB` in that build folder. Needs no root.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "telvarin")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_CONTACT "Telvarin maintainers <telvarin@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Web front end of a home-automation controller (CGI programs for lighttpd)")
+set(CPACK_PACKAGE_DESCRIPTION
+    "TelvarinServer.ccc serves a site's pages with live values from the automation runtime; TelvarinInterface.ccc is the administration interface; Sheetmaker compiles the site files against the runtime's numbering.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "web")
+# The libraries the programs link, found by dpkg-shlibdeps with their versions.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "lighttpd")
+# Every destination is absolute (fixed directories of the box).
+set(CPACK_PACKAGING_INSTALL_PREFIX "/")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/postinst.in ${CMAKE_BINARY_DIR}/packaging/postinst @ONLY)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/postinst)
+include(CPack)

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# check-package.sh SOURCE_DIR BUILD_DIR: builds the Debian package the way a
+# real box gets it (the real fixed directories, which are the defaults; no
+# root needed) in BUILD_DIR and checks what it holds: the four files at their
+# places with their modes, the dependencies on the linked runtime libraries,
+# the real fixed directories compiled into the programs, an install into a
+# private root with its postinst, and the snippet as lighttpd reads it.
+set -euo pipefail
+src=$1
+build=$2
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j 2 >/dev/null
+rm -f "$build"/*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/telvarin_*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || fail "no telvarin_*.deb in $build"
+echo "package: $deb"
+
+listing=$(dpkg-deb -c "$deb")
+echo "$listing"
+expect_file() {  # mode pattern, path
+  grep -Eq "^$1 .* \./${2#/}\$" <<<"$listing" || fail "$2 missing or not $1"
+}
+expect_file '-rwxr-xr-x' /usr/local/telvarinserver/Sheetmaker
+expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinServer.ccc
+expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinInterface.ccc
+expect_file '-rw-r--r--' /etc/lighttpd/conf-available/50-telvarin.conf
+# Nothing may land in the runtime's directory or in the tree of the build.
+if grep -Eq '\./usr/local/vorlund/.|/(build|work|tmp)/' <<<"$listing"; then
+  fail "unexpected file in the package"
+fi
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libflxmlrpc1 libstdc++6 libc6; do
+  tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF "$lib" || fail "Depends lacks $lib"
+done
+
+x=$(mktemp -d)
+trap 'rm -rf "$x"' EXIT
+dpkg-deb -x "$deb" "$x"
+dpkg-deb -e "$deb" "$x/DEBIAN"
+for prog in var/www/html/telvarin/TelvarinServer.ccc var/www/html/telvarin/TelvarinInterface.ccc \
+            usr/local/telvarinserver/Sheetmaker; do
+  # The compiler may share string tails, so look for the common part, and for
+  # no sign of a test or demo box.
+  grep -aq '/usr/local/' "$x/$prog" || fail "$prog lacks the fixed directories"
+  ! grep -aq '/box/usr/local/' "$x/$prog" || fail "$prog was built for a box, not the real directories"
+done
+grep -aq '/usr/local/telvarinserver/' "$x/var/www/html/telvarin/TelvarinServer.ccc" \
+  || fail "TelvarinServer.ccc lacks the site directory"
+conf="$x/etc/lighttpd/conf-available/50-telvarin.conf"
+grep -q '"/telvarin/" => "/var/www/html/telvarin/"' "$conf" || fail "snippet does not map /telvarin/"
+grep -q 'cgi.assign = ( ".ccc" => "" )' "$conf" || fail "snippet does not run .ccc directly"
+
+# Install it into a private root (its own dpkg database; the dependencies are
+# not there, so they are not checked here) and run its postinst.
+root="$x/root"
+mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info"
+touch "$root/var/lib/dpkg/status"
+dpkg --root="$root" --force-script-chrootless --force-depends --force-not-root \
+  -i "$deb" >/dev/null 2>&1 || fail "dpkg -i into a private root failed"
+[ -x "$root/var/www/html/telvarin/TelvarinServer.ccc" ] || fail "installed server missing"
+if getent passwd www-data >/dev/null; then
+  [ "$(stat -c %U "$root/usr/local/telvarinserver")" = www-data ] \
+    || fail "postinst did not hand the site directory to www-data"
+fi
+# The snippet is a valid lighttpd configuration.
+printf 'server.document-root = "%s"\nserver.port = 8080\ninclude "%s"\n' \
+  "$root/var/www/html" "$root/etc/lighttpd/conf-available/50-telvarin.conf" > "$x/lighttpd.conf"
+lighttpd -tt -f "$x/lighttpd.conf" || fail "lighttpd refuses the snippet"
+echo "package contents OK"

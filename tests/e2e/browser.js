@@ -1,0 +1,145 @@
+// browser.js ENV_FILE: the end-to-end browser test. Headless Chromium (Debian's
+// /usr/bin/chromium, driven by playwright-core, a fresh profile) signs on
+// through the login form as a person would, reads a live value, changes a
+// number, a text with "ü" and "ß" and a selection, ticks a macro and sends the
+// form; the trial runtime's call log must then hold exactly those writes (the
+// text as ISO-8859-1 bytes). Sending the form again unchanged must write
+// nothing. Then it follows a navigation link and signs off. Screenshots of the
+// login page and of a site page go to the build tree's e2e artifacts folder.
+'use strict';
+
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const assert = require('assert');
+const { execFileSync } = require('child_process');
+const { chromium } = require('playwright-core');
+
+function readEnv(file) {
+  const env = {};
+  for (const line of fs.readFileSync(file, 'latin1').split('\n')) {
+    const m = /^([A-Z0-9_]+)=(.*)$/.exec(line);
+    if (m) env[m[1]] = m[2];
+  }
+  return env;
+}
+
+const envFile = process.argv[2];
+const env = readEnv(envFile);
+Object.assign(env, readEnv(path.join(env.E2E_STATE, 'ports')));
+const server = env.BASE_URL + 'TelvarinServer.ccc';
+const callLog = path.join(env.E2E_STATE, 'calls.log');
+
+// Calls logged after a byte offset, as Latin-1 strings (one char per byte).
+function logSize() { return fs.statSync(callLog).size; }
+function callsSince(offset) {
+  const bytes = fs.readFileSync(callLog).subarray(offset);
+  return bytes.toString('latin1').split('\n').filter((l) => l !== '');
+}
+function writesSince(offset) {
+  return callsSince(offset).filter((l) => /^(setvarbyidx|startmacroidx)\t/.test(l));
+}
+
+// One XML-RPC call to the trial runtime, string parameters only.
+async function runtimeCall(method, ...params) {
+  const body = '<?xml version="1.0"?><methodCall><methodName>' + method +
+      '</methodName><params>' +
+      params.map((p) => '<param><value><string>' + p + '</string></value></param>').join('') +
+      '</params></methodCall>';
+  const res = await fetch('http://127.0.0.1:' + env.RUNTIME_PORT + '/RPC2', {
+    method: 'POST', headers: { 'Content-Type': 'text/xml' }, body,
+  });
+  return res.text();
+}
+
+// The row of an object table whose label cell holds the text.
+function row(page, label) {
+  return page.locator('#TabObj tr', { has: page.locator('td.objcs', { hasText: label }) });
+}
+
+async function main() {
+  execFileSync('bash', [path.join(env.E2E_SOURCE, 'tests/e2e/prepare.sh'), envFile],
+               { stdio: 'inherit' });
+  fs.mkdirSync(env.E2E_ARTIFACTS, { recursive: true });
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'telvarin-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  try {
+    const page = context.pages()[0] || await context.newPage();
+    page.setDefaultTimeout(30000);
+
+    // Sign on through the login form.
+    await page.goto(server);
+    assert.strictEqual(await page.title(), 'Telvarin-Server Anmeldung');
+    await page.screenshot({ path: path.join(env.E2E_ARTIFACTS, 'login.png'), fullPage: true });
+    await page.fill('input[name="User"]', 'demo');
+    await page.fill('input[name="Passw"]', 'telvarin');
+    await Promise.all([page.waitForNavigation(), page.click('input[name="Signon"]')]);
+    assert.strictEqual(await page.title(), 'Wohnen');
+    assert.strictEqual(await page.textContent('h1'), 'Wohnzimmer');
+
+    // A live value: set in the runtime behind the page's back, then shown.
+    await runtimeCall('setvarbyname', 'SOLL_WOHNEN=19,5');
+    await page.reload();
+    const setPoint = row(page, 'Solltemperatur');
+    assert.strictEqual((await setPoint.locator('td.valcs').first().textContent()).trim(), '19,5');
+    assert.strictEqual(await setPoint.locator('input[type=text]').inputValue(), '19,5');
+    const outside = (await row(page, 'Au\u00dfentemperatur').locator('td.valcs').first().textContent()).trim();
+    assert.match(outside, /^-?\d+(,\d+)?$/, 'outside temperature shown: ' + outside);
+
+    // Change a number, a text with umlauts, a selection; tick a macro; send.
+    await setPoint.locator('input[type=text]').fill('22,5');
+    await row(page, 'Betriebsart').locator('input[type=text]').fill('Gr\u00fc\u00dfe aus S\u00fcd');
+    await row(page, 'Licht Wohnzimmer').locator('select').selectOption('Ein');
+    await page.check('#TabMacro input[name="x2"]');
+    let offset = logSize();
+    await Promise.all([page.waitForNavigation(), page.click('input[name="OKButton"]')]);
+    assert.strictEqual(await page.title(), 'Wohnen');
+    assert.deepStrictEqual(writesSince(offset), [
+      'setvarbyidx\t1="Ein"',
+      'setvarbyidx\t10=22,5',
+      'setvarbyidx\t20="Gr\u00fc\u00dfe aus S\u00fcd"',   // Latin-1 bytes 0xFC 0xDF 0xFC
+      'startmacroidx\t2',
+    ]);
+    // The page shows the new values.
+    assert.strictEqual(await setPoint.locator('input[type=text]').inputValue(), '22,5');
+    assert.strictEqual(await row(page, 'Betriebsart').locator('input[type=text]').inputValue(),
+                       'Gr\u00fc\u00dfe aus S\u00fcd');
+    assert.strictEqual(await row(page, 'Licht Wohnzimmer').locator('select').inputValue(), 'Ein');
+    assert.strictEqual(await page.isChecked('#TabMacro input[name="x2"]'), false);
+
+    // The same form again, unchanged: nothing is written.
+    offset = logSize();
+    await Promise.all([page.waitForNavigation(), page.click('input[name="OKButton"]')]);
+    assert.strictEqual(await page.title(), 'Wohnen');
+    assert.deepStrictEqual(writesSince(offset), []);
+
+    // Follow a navigation link (top navigation) to the page with auto refresh.
+    await Promise.all([page.waitForNavigation(),
+                       page.click('p.navics >> nth=0 >> a:has-text("Au\u00dfen")')]);
+    assert.strictEqual(await page.title(), 'Aussen');
+    assert.strictEqual(await page.textContent('h1'), 'Au\u00dfen');
+    await page.screenshot({ path: path.join(env.E2E_ARTIFACTS, 'page.png'), fullPage: true });
+
+    // Sign off; the session's links lead to the login page afterwards.
+    const kitchen = await page.getAttribute('p.navics >> nth=0 >> a:has-text("K\u00fcche")', 'href');
+    await Promise.all([page.waitForNavigation(),
+                       page.click('p.navics >> nth=0 >> a:has-text("Abmelden")')]);
+    assert.match(await page.textContent('body'), /Abmeldung durchgef\u00fchrt/);
+    await page.goto(new URL(kitchen, server).href);
+    assert.strictEqual(await page.title(), 'Telvarin-Server Anmeldung');
+  } finally {
+    await context.close();
+    fs.rmSync(profile, { recursive: true, force: true });
+  }
+  console.log('browser test passed; screenshots in ' + env.E2E_ARTIFACTS);
+}
+
+main().catch((err) => {
+  console.error(err);
+  process.exit(1);
+});
