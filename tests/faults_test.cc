@@ -329,15 +329,21 @@ size_t CountCalls(const TrialRuntime& runtime, const std::string& method) {
 // run: what is left of the page, the form or the compile must fail at once.
 TEST_F(FaultsTest, RuntimeKilledInTheMiddleOfARun) {
   struct Case {
-    size_t run;          // index into Runs()
-    const char* method;  // the calls counted
-    size_t calls;        // killed once that many have arrived
+    size_t run;                      // index into Runs()
+    const char* method;              // the calls counted
+    size_t calls;                    // killed once that many have arrived
+    std::vector<std::string> shows;  // what the page holds after the kill
   };
+  const std::string unavailable = "Wert nicht verf&uuml;gbar";
   const Case cases[] = {
-      {0, "getvarbyidx", 5},  // page: in the middle of the object rows
-      {1, "getvaridx", 3},    // due site: in the middle of the compile
-      {2, "setvarbyidx", 2},  // form send: between two writes
-      {9, "getvaridx", 3},    // the compiler itself
+      // page: in the middle of the object rows; the rows read before show values
+      {0, "getvarbyidx", 5, {"value=1,5>", unavailable}},
+      // due site: in the middle of the compile, then the page without a runtime
+      {1, "getvaridx", 3, {unavailable}},
+      // form send: between two writes
+      {2, "setvarbyidx", 2, {"Fehler - ung\xFCltige Parameter beim Seitenaufruf\n"}},
+      // the compiler itself
+      {9, "getvaridx", 3, {}},
   };
   for (const Case& c : cases) {
     const ProgramRun& run = Runs()[c.run];
@@ -358,6 +364,11 @@ TEST_F(FaultsTest, RuntimeKilledInTheMiddleOfARun) {
     // The rest of the run meets no runtime: no 10 s wait, no lingering.
     EXPECT_LT(Clock::now() - killed, std::chrono::seconds(5));
     ExpectSound(run, r, before);
+    for (const std::string& text : c.shows)
+      EXPECT_NE(std::string::npos, r.out.find(text)) << text << "\n" << r.out;
+    if (run.prog == Prog::kSheetmaker) {
+      EXPECT_EQ(4, r.status);  // no runtime: nothing rewritten
+    }
   }
 }
 
@@ -383,6 +394,9 @@ TEST_F(FaultsTest, RuntimeHungCostsEachRunOneBound) {
     const auto outcome = results[k].get();
     SCOPED_TRACE(run.label);
     EXPECT_LT(outcome.second, 20.0);  // one bound of 10 s, plus a loaded machine
+    if (k == 0) {
+      EXPECT_NE(std::string::npos, outcome.first.out.find("Wert nicht verf&uuml;gbar"));
+    }
     ExpectSound(run, outcome.first, before);
   }
   // One call each, then nothing: the page's 30 rows, 2 references and the
