@@ -1,0 +1,195 @@
+#!/usr/bin/python3
+# measure.py: the timing loop and the report of the benchmark (bench/run.sh).
+#
+#   measure.py direct COMMANDS.json OUT.json PASSES
+#       Runs every command of COMMANDS.json ([{"name", "argv", "env"}]) once per
+#       pass, the commands interleaved (one pass runs each once, in the same
+#       order), so that a change of the machine's load falls on all alike. Each
+#       run is one posix_spawn with exactly the given environment, standard
+#       output to /dev/null; wall time from the spawn to wait4. Then each
+#       command's peak memory (max RSS) over MEMORY_RUNS runs under GNU time.
+#       A run that ends with another status than 0 stops the benchmark.
+#   measure.py wrk-line NAME < wrk output      one line of the wrk table
+#   measure.py report DIRECT.json WRK.tsv LINKS.json MACHINE.txt OUT.md
+#       Prints the figures (median and spread) and the ratios against the aims,
+#       and writes them as Markdown to OUT.md.
+import json
+import os
+import statistics
+import sys
+import time
+
+AIM_FLOOR_RATIO = 1.10
+AIM_PYTHON_FACTOR = 6.0
+AIM_PEAK_KIB = 4096
+PAGE_ROWS = (10, 50, 200)
+MEMORY_RUNS = 3
+TIME = "/usr/bin/time"
+
+
+def quartiles(values):
+    values = sorted(values)
+    if len(values) < 4:
+        return values[0], statistics.median(values), values[-1]
+    q = statistics.quantiles(values, n=4, method="inclusive")
+    return q[0], q[1], q[2]
+
+
+def run_direct(commands_path, out_path, passes):
+    with open(commands_path) as f:
+        commands = json.load(f)
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    actions = [(os.POSIX_SPAWN_DUP2, devnull, 1)]
+    samples = {c["name"]: {"ms": [], "rss_kib": []} for c in commands}
+    for _ in range(passes):
+        for c in commands:
+            start = time.perf_counter_ns()
+            pid = os.posix_spawn(c["argv"][0], c["argv"], c["env"], file_actions=actions)
+            _, status, usage = os.wait4(pid, 0)
+            spent = time.perf_counter_ns() - start
+            if os.waitstatus_to_exitcode(status) != 0:
+                sys.exit("measure.py: %s ended with status %d" %
+                         (c["name"], os.waitstatus_to_exitcode(status)))
+            samples[c["name"]]["ms"].append(spent / 1e6)
+    # Peak memory through GNU time (its own fork is small): the rusage of a child
+    # spawned from this process would count this process's memory too, which the
+    # child holds until its exec.
+    out = out_path + ".rss"
+    for _ in range(MEMORY_RUNS):
+        for c in commands:
+            argv = [TIME, "-f", "%M", "-o", out] + c["argv"]
+            pid = os.posix_spawn(TIME, argv, c["env"], file_actions=actions)
+            _, status, _ = os.wait4(pid, 0)
+            if os.waitstatus_to_exitcode(status) != 0:
+                sys.exit("measure.py: %s under %s failed" % (c["name"], TIME))
+            with open(out) as f:
+                samples[c["name"]]["rss_kib"].append(int(f.read().split()[-1]))
+    os.unlink(out)
+    with open(out_path, "w") as f:
+        json.dump(samples, f)
+
+
+def wrk_line(name):
+    # The Lua script of run.sh prints: WRK requests errors p25 p50 p75 bytes (microseconds).
+    for line in sys.stdin:
+        if line.startswith("WRK "):
+            requests, errors, p25, p50, p75, size = line.split()[1:7]
+            print("\t".join([name, requests, errors, p25, p50, p75, size]))
+            return
+    sys.exit("measure.py: no WRK line for %s" % name)
+
+
+def fmt_ms(q):
+    return "%.2f ms (IQR %.2f–%.2f)" % (q[1], q[0], q[2])
+
+
+def report(direct_path, wrk_path, links_path, machine_path, out_path):
+    with open(direct_path) as f:
+        direct = json.load(f)
+    wrk = {}
+    with open(wrk_path) as f:
+        for line in f:
+            name, requests, errors, p25, p50, p75, size = line.split("\t")
+            wrk.setdefault(name, []).append(
+                (int(requests), int(errors), float(p25) / 1000, float(p50) / 1000,
+                 float(p75) / 1000, int(size)))
+    with open(links_path) as f:
+        links = json.load(f)
+    with open(machine_path) as f:
+        machine = f.read().rstrip("\n")
+
+    out = []
+    say = out.append
+    d = {name: quartiles(s["ms"]) for name, s in direct.items()}
+    rss = {name: max(s["rss_kib"]) for name, s in direct.items()}
+    runs = {name: len(s["ms"]) for name, s in direct.items()}
+
+    def w(name):
+        # Per wrk run its quartiles; the figure is the median of each over the runs.
+        rows = wrk[name]
+        return (statistics.median(r[2] for r in rows), statistics.median(r[3] for r in rows),
+                statistics.median(r[4] for r in rows))
+
+    def wrk_requests(name):
+        return sum(r[0] for r in wrk[name]), sum(r[1] for r in wrk[name])
+
+    say("## Machine and load\n\n```\n%s\n```\n" % machine)
+    say("## Started directly (own fork/exec loop, CGI environment, output to /dev/null)\n")
+    say("| program | N calls | time per run: median (IQR) | min–max | runs | peak memory (max RSS) |")
+    say("|---|---:|---|---|---:|---:|")
+    order = ([("TelvarinServer", "ts%d" % n, n) for n in PAGE_ROWS] +
+             [("floor (same calls, same bytes)", "floor%d" % n, n) for n in PAGE_ROWS] +
+             [("floor without calls (same bytes)", "floor0", 0)] +
+             [("Python CGI (xmlrpc.client)", "py%d" % n, n) for n in PAGE_ROWS] +
+             [("Sheetmaker, 1000-row site", "smk", 1000),
+              ("bare lookups (same 1000 calls)", "lookups", 1000)])
+    for label, name, n in order:
+        s = direct[name]["ms"]
+        say("| %s | %d | %s | %.2f–%.2f | %d | %d KiB |" %
+            (label, n, fmt_ms(d[name]), min(s), max(s), runs[name], rss[name]))
+    say("")
+    say("## Through lighttpd (wrk, 1 connection, loopback; latency per request)\n")
+    say("| what | N calls | latency: median (IQR) | requests | errors | bytes/response |")
+    say("|---|---:|---|---:|---:|---:|")
+    worder = ([("TelvarinServer", "ts%d" % n, n) for n in PAGE_ROWS] +
+              [("floor (same calls, same bytes)", "floor%d" % n, n) for n in PAGE_ROWS] +
+              [("floor without calls", "floor0", 0), ("static file (same page)", "static", 0)] +
+              [("Python CGI", "py%d" % n, n) for n in PAGE_ROWS])
+    for label, name, n in worder:
+        q = w(name)
+        requests, errors = wrk_requests(name)
+        size = wrk[name][-1][5] // max(1, wrk[name][-1][0])
+        say("| %s | %d | %s | %d | %d | %d |" % (label, n, fmt_ms(q), requests, errors, size))
+    say("")
+    say("## Ratios against the aims\n")
+    say("| ratio | direct | through lighttpd | aim | met |")
+    say("|---|---:|---:|---|---|")
+    for n in PAGE_ROWS:
+        rd = d["ts%d" % n][1] / d["floor%d" % n][1]
+        rw = w("ts%d" % n)[1] / w("floor%d" % n)[1]
+        aim = "≤ %.2f" % AIM_FLOOR_RATIO if n == 50 else "(≤ %.2f at N = 50)" % AIM_FLOOR_RATIO
+        met = ("yes" if max(rd, rw) <= AIM_FLOOR_RATIO else "no") if n == 50 else "–"
+        say("| TelvarinServer / floor, N = %d | %.3f | %.3f | %s | %s |" % (n, rd, rw, aim, met))
+    for n in PAGE_ROWS:
+        fd = d["py%d" % n][1] / d["ts%d" % n][1]
+        fw = w("py%d" % n)[1] / w("ts%d" % n)[1]
+        aim = "≥ %.0f" % AIM_PYTHON_FACTOR if n == 50 else "(≥ %.0f at N = 50)" % AIM_PYTHON_FACTOR
+        met = ("yes" if min(fd, fw) >= AIM_PYTHON_FACTOR else "no") if n == 50 else "–"
+        say("| Python / TelvarinServer, N = %d | %.1f | %.1f | %s | %s |" % (n, fd, fw, aim, met))
+    rs = d["smk"][1] / d["lookups"][1]
+    say("| Sheetmaker / bare lookups, 1000 rows | %.3f | – | ≤ %.2f | %s |" %
+        (rs, AIM_FLOOR_RATIO, "yes" if rs <= AIM_FLOOR_RATIO else "no"))
+    for name, label in [("ts200", "TelvarinServer, N = 200"), ("smk", "Sheetmaker, 1000 rows")]:
+        say("| peak memory %s / 4 MiB | %.2f (%d KiB) | – | < 1 | %s |" %
+            (label, rss[name] / AIM_PEAK_KIB, rss[name],
+             "yes" if rss[name] < AIM_PEAK_KIB else "no"))
+    say("")
+    say("## Link choices (started directly, interleaved with the runs above)\n")
+    say("| choice | TelvarinServer N = 50 | floor N = 50 | floor without calls | "
+        "peak memory (TS, N = 50) | libraries loaded |")
+    say("|---|---|---|---|---:|---|")
+    for choice in links:
+        key = choice["key"]
+        say("| %s | %s | %s | %s | %d KiB | %s |" %
+            (choice["label"], fmt_ms(d["ts50-" + key]), fmt_ms(d["floor50-" + key]),
+             fmt_ms(d["floor0-" + key]), rss["ts50-" + key], choice["needed"]))
+    text = "\n".join(out) + "\n"
+    sys.stdout.write(text)
+    with open(out_path, "w") as f:
+        f.write(text)
+
+
+def main():
+    what = sys.argv[1]
+    if what == "direct":
+        run_direct(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+    elif what == "wrk-line":
+        wrk_line(sys.argv[2])
+    elif what == "report":
+        report(*sys.argv[2:7])
+    else:
+        sys.exit("measure.py: unknown step %s" % what)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,296 @@
+#!/usr/bin/env bash
+# bench/run.sh: the benchmark, run by hand (never by ctest or scripts/test.sh).
+# Installs what it needs, builds a release tree with its own box in build/bench,
+# starts the trial runtime and lighttpd on free loopback ports and measures,
+# side by side with the same ~20 KB pages and the same runtime:
+#   - TelvarinServer showing pages of 10, 50 and 200 object rows, started
+#     directly (own fork/exec loop) and through lighttpd (wrk);
+#   - the floor: bench/floor_cgi.cc making the same calls (checked against the
+#     runtime's call log) and writing the same bytes (checked with cmp); the
+#     same without calls; the page as a static file; the page as a Python CGI
+#     (bench/page_cgi.py);
+#   - Sheetmaker on a 1000-row site against the same 1000 bare lookups;
+#   - peak memory of each, and the four link choices of the programs.
+# Prints each figure (median and spread) and the ratios against the aims, and
+# writes them to build/bench/results.md (copy them into bench/RESULTS.md).
+#
+#   bench/run.sh [--passes N] [--wrk-seconds S] [--wrk-rounds R] [--no-links]
+#     --passes N       direct runs of each command (default 60)
+#     --wrk-seconds S  length of each wrk run (default 2)
+#     --wrk-rounds R   wrk runs of each URL, interleaved (default 3)
+#     --no-links       measure only the default link choice
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+passes=60
+wrk_seconds=2
+wrk_rounds=3
+links=1
+while [ $# -gt 0 ]; do
+  case $1 in
+    --passes) passes=${2:?}; shift 2 ;;
+    --wrk-seconds) wrk_seconds=${2:?}; shift 2 ;;
+    --wrk-rounds) wrk_rounds=${2:?}; shift 2 ;;
+    --no-links) links=0; shift ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
+    *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
+  esac
+done
+
+# What the benchmark needs beyond the project's own packages. The machine may
+# have another python3 first on PATH: everything here uses Debian's.
+PY=/usr/bin/python3
+scripts/setup-debian.sh
+bench_packages=(wrk hyperfine python3 time)
+missing=()
+for p in "${bench_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+source demo/box.sh
+
+build="$PWD/build/bench"
+box="$build/box"
+site_dir="$box/usr/local/telvarinserver"
+runtime_dir="$box/usr/local/vorlund"
+work="$build/work"
+state="$work/run"
+programs=(TelvarinServer TelvarinInterface Sheetmaker floor_cgi trial-runtime)
+
+configure() {  # extra cmake arguments
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTELVARIN_BENCH=ON \
+    -DTELVARIN_SITE_DIR="$site_dir/" -DTELVARIN_RUNTIME_DIR="$runtime_dir/" "$@" >/dev/null
+}
+
+# --- The link choices: the same objects linked four ways (only a relink each).
+rm -rf "$work"
+mkdir -p "$work" "$state"
+link_keys=()
+if [ "$links" = 1 ]; then
+  for choice in "a OFF OFF" "b ON OFF" "c OFF ON" "d ON ON"; do
+    read -r key xmlrpc cxx <<<"$choice"
+    configure -DTELVARIN_STATIC_XMLRPC=$xmlrpc -DTELVARIN_STATIC_LIBSTDCXX=$cxx
+    cmake --build "$build" -j2 --target TelvarinServer floor_cgi >/dev/null
+    mkdir -p "$work/link-$key"
+    cp "$build/server/TelvarinServer" "$build/bench/floor_cgi" "$work/link-$key/"
+    link_keys+=("$key")
+  done
+fi
+# Back to the project's default choice for everything else.
+cmake -S . -B "$build" -UTELVARIN_STATIC_XMLRPC -UTELVARIN_STATIC_LIBSTDCXX >/dev/null
+configure
+cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
+cmake --install "$build" >/dev/null
+cgi_dir=$(sed -n 's/^TELVARIN_CGI_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+conf_dir=$(sed -n 's/^TELVARIN_LIGHTTPD_CONF_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+ts="$cgi_dir/TelvarinServer.ccc"
+case $cgi_dir$conf_dir in
+  "$box"/*"$box"/*) ;;
+  *) echo "build/bench installs outside its box ($cgi_dir, $conf_dir); remove build/bench" >&2; exit 1 ;;
+esac
+default_xmlrpc=$(sed -n 's/^TELVARIN_STATIC_XMLRPC:BOOL=//p' "$build/CMakeCache.txt")
+default_cxx=$(sed -n 's/^TELVARIN_STATIC_LIBSTDCXX:BOOL=//p' "$build/CMakeCache.txt")
+
+# --- The box: runtime, site, session, lighttpd.
+pids=()
+stop_all() {
+  trap - INT TERM EXIT
+  box_stop "${pids[@]}"
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+$PY bench/make_site.py "$work"
+mkdir -p "$site_dir" "$runtime_dir"
+box_start_runtime "$build/tools/trial-runtime/trial-runtime" "$work/project.txt" "$state" \
+  --ablkrn "$runtime_dir/ABLKRN.CFG" --af "$work/project.af"
+pids+=("$BOX_RUNTIME_PID")
+box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$work/project.af"
+log="$state/calls.log"
+
+sid=1000
+place_site() {
+  rm -f "$site_dir"/BENCH* "$site_dir"/SMK*
+  cp "$work"/site/* "$site_dir"/
+  # A session for 127.0.0.1 (the file's existence is the session).
+  echo "01.01.2024/00:00:00;bench" > "$site_dir/BENCH${sid}127p0p0p1.SID"
+  "$site_dir/Sheetmaker" BENCH
+}
+cgi_env() {  # N: the environment of a page request for page P<N>
+  echo "REQUEST_METHOD=GET QUERY_STRING=SP=BENCH&sitename=P$1&sid=$sid REMOTE_ADDR=127.0.0.1"
+}
+render() {  # N OUT: TelvarinServer's page P<N>, its calls logged alone
+  : > "$log"
+  env -i $(cgi_env "$1") "$ts" > "$2"
+}
+place_site
+# Pad the smaller pages with HTML blocks to the size of the 200-row page.
+for n in 10 50 200; do render $n "$work/page$n.out"; done
+padding=$($PY - "$work" <<'EOF'
+import os, sys
+sizes = {n: os.path.getsize(os.path.join(sys.argv[1], "page%d.out" % n)) for n in (10, 50, 200)}
+line = len("<p class=note>Hinweis 001: Diese Zeile f&uuml;llt die Seite auf "
+           "die Gr&ouml;&szlig;e der Seite mit 200 Zeilen auf.</p>") + 1
+print(",".join(str(round((sizes[200] - sizes[n]) / line)) for n in (10, 50, 200)))
+EOF
+)
+BENCH_PADDING=$padding $PY bench/make_site.py "$work"
+place_site
+
+# --- The pages and the plans of the floor, checked call for call.
+plan_from_log() {  # LOG: the plan lines of the calls in LOG
+  $PY - "$1" <<'EOF'
+import sys
+types = {"getvarbyidx": "is", "getvarbyname": "is", "getvaridx": "s", "getobjidx": "s"}
+for line in open(sys.argv[1], "rb").read().decode("latin-1").splitlines():
+    method, *params = line.split("\t")
+    sig = types[method]
+    assert len(sig) == len(params), line
+    print("\t".join([method] + ["%s:%s" % (t, p) for t, p in zip(sig, params)]))
+EOF
+}
+for n in 10 50 200; do
+  render $n "$work/page$n.out"
+  cp "$log" "$work/calls-ts$n.log"
+  { echo "127.0.0.1 $BOX_RUNTIME_PORT"; plan_from_log "$log"; } > "$cgi_dir/bench-$n.plan"
+  cp "$work/page$n.out" "$cgi_dir/bench-$n.page"
+done
+echo "127.0.0.1 $BOX_RUNTIME_PORT" > "$cgi_dir/bench-0.plan"
+cp "$work/page50.out" "$cgi_dir/bench-0.page"
+mkdir -p "$state/www"
+tail -n +3 "$work/page50.out" > "$state/www/page50.html"   # the body, without the CGI header
+cp "$build/bench/floor_cgi" "$cgi_dir/floor.ccc"
+cp bench/page_cgi.py "$cgi_dir/page.ccc"
+chmod 755 "$cgi_dir/floor.ccc" "$cgi_dir/page.ccc"
+for n in 10 50 200; do
+  for prog in floor page; do
+    : > "$log"
+    env -i QUERY_STRING=$n "$cgi_dir/$prog.ccc" > "$work/$prog$n.out"
+    cmp -s "$work/$prog$n.out" "$work/page$n.out" || { echo "$prog.ccc $n: other bytes" >&2; exit 1; }
+    cmp -s "$log" "$work/calls-ts$n.log" || { echo "$prog.ccc $n: other calls" >&2; exit 1; }
+  done
+  echo "page P$n: $(wc -c < "$work/page$n.out") bytes, $(wc -l < "$work/calls-ts$n.log") calls; floor and Python page: same bytes, same calls"
+done
+# The compiler: Sheetmaker's calls for the 1000-row site, then the same as bare lookups.
+: > "$log"
+"$site_dir/Sheetmaker" SMK
+cp "$log" "$work/calls-smk.log"
+{ echo "127.0.0.1 $BOX_RUNTIME_PORT"; plan_from_log "$log"; } > "$work/bench-smk.plan"
+cp "$build/bench/floor_cgi" "$work/lookups"
+: > "$log"
+"$work/lookups" smk
+cmp -s "$log" "$work/calls-smk.log" || { echo "bare lookups: other calls" >&2; exit 1; }
+echo "Sheetmaker SMK: $(wc -l < "$work/calls-smk.log") calls; bare lookups: same calls"
+for key in "${link_keys[@]}"; do
+  cp "$cgi_dir"/bench-50.plan "$cgi_dir"/bench-50.page "$cgi_dir"/bench-0.plan \
+     "$cgi_dir"/bench-0.page "$work/link-$key/"
+done
+
+# --- lighttpd
+port=$(box_free_port)
+box_lighttpd_conf "$state/lighttpd.conf" "$state" "$port" "$conf_dir/50-telvarin.conf"
+box_start_lighttpd "$state/lighttpd.conf" "$state" "$port"
+pids+=("$BOX_LIGHTTPD_PID")
+base="http://127.0.0.1:$port"
+curl -s "$base/telvarin/TelvarinServer.ccc?SP=BENCH&sitename=P50&sid=$sid" > "$work/lighttpd50.out"
+cmp -s <(tail -n +3 "$work/page50.out") "$work/lighttpd50.out" \
+  || { echo "lighttpd: TelvarinServer's page differs" >&2; exit 1; }
+
+# --- Measure. The runtime's call log stays on (it costs all programs alike).
+{
+  echo "date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "cpu: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
+  echo "kernel: $(uname -r); Debian $(cat /etc/debian_version)"
+  echo "compiler: $(c++ --version | head -1)"
+  echo "link choice of the programs: TELVARIN_STATIC_XMLRPC=$default_xmlrpc TELVARIN_STATIC_LIBSTDCXX=$default_cxx"
+  echo "load before: $(uptime)"
+} > "$work/machine.txt"
+
+$PY - "$work" "$ts" "$cgi_dir" "$site_dir" "$sid" "${link_keys[@]}" > "$work/commands.json" <<'EOF'
+import json, sys
+work, ts, cgi, site, sid = sys.argv[1:6]
+keys = sys.argv[6:]
+def page(name, argv, n):
+    return {"name": name, "argv": argv, "env": {"REQUEST_METHOD": "GET",
+            "QUERY_STRING": "SP=BENCH&sitename=P%d&sid=%s" % (n, sid), "REMOTE_ADDR": "127.0.0.1"}}
+def floor(name, argv, q):
+    return {"name": name, "argv": argv, "env": {"REQUEST_METHOD": "GET", "QUERY_STRING": q,
+                                                "REMOTE_ADDR": "127.0.0.1"}}
+cmds = []
+for n in (10, 50, 200):
+    cmds.append(page("ts%d" % n, [ts], n))
+    cmds.append(floor("floor%d" % n, [cgi + "/floor.ccc"], str(n)))
+    cmds.append(floor("py%d" % n, [cgi + "/page.ccc"], str(n)))
+cmds.append(floor("floor0", [cgi + "/floor.ccc"], "0"))
+cmds.append({"name": "smk", "argv": [site + "/Sheetmaker", "SMK"], "env": {}})
+cmds.append({"name": "lookups", "argv": [work + "/lookups", "smk"], "env": {}})
+for k in keys:
+    d = "%s/link-%s/" % (work, k)
+    cmds.append(page("ts50-" + k, [d + "TelvarinServer"], 50))
+    cmds.append(floor("floor50-" + k, [d + "floor_cgi"], "50"))
+    cmds.append(floor("floor0-" + k, [d + "floor_cgi"], "0"))
+json.dump(cmds, sys.stdout)
+EOF
+echo "measuring: $passes interleaved passes of $(grep -o '"name"' "$work/commands.json" | wc -l) programs started directly..."
+$PY bench/measure.py direct "$work/commands.json" "$work/direct.json" "$passes"
+
+cat > "$work/wrk.lua" <<'EOF'
+done = function(summary, latency, requests)
+  local e = summary.errors
+  io.write(string.format("WRK %d %d %d %d %d %d\n", summary.requests,
+    e.connect + e.read + e.write + e.status + e.timeout,
+    latency:percentile(25), latency:percentile(50), latency:percentile(75), summary.bytes))
+end
+EOF
+urls=(
+  "ts10 /telvarin/TelvarinServer.ccc?SP=BENCH&sitename=P10&sid=$sid"
+  "ts50 /telvarin/TelvarinServer.ccc?SP=BENCH&sitename=P50&sid=$sid"
+  "ts200 /telvarin/TelvarinServer.ccc?SP=BENCH&sitename=P200&sid=$sid"
+  "floor10 /telvarin/floor.ccc?10" "floor50 /telvarin/floor.ccc?50" "floor200 /telvarin/floor.ccc?200"
+  "floor0 /telvarin/floor.ccc?0" "static /page50.html"
+  "py10 /telvarin/page.ccc?10" "py50 /telvarin/page.ccc?50" "py200 /telvarin/page.ccc?200"
+)
+echo "measuring: $wrk_rounds interleaved rounds of ${wrk_seconds}s wrk runs through lighttpd..."
+: > "$work/wrk.tsv"
+for round in $(seq "$wrk_rounds"); do
+  for entry in "${urls[@]}"; do
+    read -r name path <<<"$entry"
+    wrk -t1 -c1 -d"${wrk_seconds}s" -s "$work/wrk.lua" "$base$path" \
+      | $PY bench/measure.py wrk-line "$name" >> "$work/wrk.tsv"
+  done
+done
+# A cross-check of the direct figures with hyperfine (its own spawn loop).
+env -i $(cgi_env 50) hyperfine -N --style basic --warmup 3 --runs "$passes" \
+  -n TelvarinServer-50 "$ts" -n floor-50 "$cgi_dir/floor.ccc 50" \
+  --export-markdown "$work/hyperfine.md" > "$work/hyperfine.out" 2>&1 \
+  || { cat "$work/hyperfine.out" >&2; exit 1; }
+echo "load after: $(uptime)" >> "$work/machine.txt"
+
+# What each link choice still loads at run time.
+printf '[' > "$work/links.json"
+sep=""
+for key in "${link_keys[@]}"; do
+  case $key in
+    a) label="(a) shared libflxmlrpc, shared libstdc++" ;;
+    b) label="(b) static libflxmlrpc.a" ;;
+    c) label="(c) -static-libstdc++ -static-libgcc" ;;
+    d) label="(d) both" ;;
+  esac
+  needed=$(readelf -d "$work/link-$key/TelvarinServer" | sed -n 's/.*NEEDED.*\[\(.*\)\]/\1/p' | paste -sd' ')
+  printf '%s{"key":"%s","label":"%s","needed":"%s"}' "$sep" "$key" "$label" "$needed" >> "$work/links.json"
+  sep=","
+done
+printf ']\n' >> "$work/links.json"
+
+echo
+$PY bench/measure.py report "$work/direct.json" "$work/wrk.tsv" "$work/links.json" \
+  "$work/machine.txt" "$build/results.md"
+{ echo; echo "## Cross-check with hyperfine (N = 50, started directly)"; echo; cat "$work/hyperfine.md"; } \
+  | tee -a "$build/results.md"
+echo
+echo "Figures written to build/bench/results.md"
