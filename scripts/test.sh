@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, then builds and tests twice, once
 # with AddressSanitizer and UndefinedBehaviorSanitizer and once as a release
-# build with warnings as errors. Each build's fixed directories live in its own
+# build with warnings as errors, then a third time cross-built for 32-bit ARM
+# (scripts/test-armhf.sh). Each build's fixed directories live in its own
 # build folder, so nothing outside the repository is written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,3 +22,6 @@ run_build() {  # name, then extra cmake arguments
 
 run_build sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=address,undefined
 run_build release -DCMAKE_BUILD_TYPE=Release -DWERROR=ON
+# The controller's CPU: the armhf build's tests under qemu-arm, and its pages
+# compared byte for byte with the release build's.
+scripts/test-armhf.sh build/release
