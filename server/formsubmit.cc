@@ -15,7 +15,9 @@ constexpr int kFirstFormField = 4;
 
 int ApplyFormField(const std::string& field) {
   const std::string name = StrGetIndex(field, 1, '=');
-  if (field.empty() || name == kSubmitButton) return 1;
+  // A field without a name ("=5") names no variable: taking its index would
+  // cut past the end of the name.
+  if (field.empty() || name.empty() || name == kSubmitButton) return 1;
   if (field[0] == 'x') {
     RunMacroByIdx(name.substr(1));  // a macro that cannot start is not reported
     return 1;

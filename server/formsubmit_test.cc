@@ -48,6 +48,8 @@ TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
   const FieldCase cases[] = {
       {"OKButton=OK", 1, {}},
       {"", 1, {}},
+      {"=", 1, {}},  // no name: nothing to write (it used to throw)
+      {"=21.7", 1, {}},
       {"x15=ON", 1, {"startmacroidx\t15"}},
       {"N12q21p5=21.5", 1, {}},
       {"N12q21p5=21.7", 1, {"setvarbyidx\t12=21.7"}},

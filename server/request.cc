@@ -51,8 +51,7 @@ std::string FieldValue(int n, const char* key) {
 }
 
 // CONTENT_LENGTH as a plain decimal number of at most kMaxBodyBytes, else -1.
-long ContentLength() {
-  const std::string text = EnvOrEmpty("CONTENT_LENGTH");
+long ContentLength(const std::string& text) {
   if (text.empty() || text.size() > 8) return -1;
   unsigned long length = 0;
   for (char c : text) {
@@ -149,29 +148,38 @@ void WriteSignOnPage() {
 
 }  // namespace
 
-// The POST body: exactly CONTENT_LENGTH bytes from standard input, cut at the
-// first NUL byte; empty when fewer arrive or the length is missing, 0, not a
-// plain decimal number or above kMaxBodyBytes.
-std::string ReadPostData() {
-  const long length = ContentLength();
-  if (length <= 0) return std::string();
+// The POST body: exactly CONTENT_LENGTH bytes from in, cut at the first NUL
+// byte; empty when fewer arrive or the length is missing, 0, not a plain
+// decimal number or above kMaxBodyBytes.
+std::string ReadPostData(const std::string& content_length, FILE* in) {
+  const long length = ContentLength(content_length);
+  if (length <= 0 || in == nullptr) return std::string();
   std::string body(static_cast<size_t>(length), '\0');
-  if (fread(&body[0], 1, body.size(), stdin) != body.size()) return std::string();
+  if (fread(&body[0], 1, body.size(), in) != body.size()) return std::string();
   const size_t nul = body.find('\0');
   if (nul != std::string::npos) body.resize(nul);
   return body;
 }
 
 int HandleRequest() {
+  CgiRequestRec cgi;
+  cgi.Method = EnvOrEmpty("REQUEST_METHOD");
+  cgi.QueryString = EnvOrEmpty("QUERY_STRING");
+  cgi.ContentLength = EnvOrEmpty("CONTENT_LENGTH");
+  cgi.RemoteAddr = EnvOrEmpty("REMOTE_ADDR");
+  cgi.Body = stdin;
+  return HandleCgiRequest(cgi);
+}
+
+int HandleCgiRequest(const CgiRequestRec& cgi) {
   Request = RequestRec();
   ResetDisplaySettings();
   LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
 
-  const std::string method = EnvOrEmpty("REQUEST_METHOD");
-  if (method == "POST")
-    Request.RequestData = ReadPostData();
-  else if (method == "GET")
-    Request.RequestData = EnvOrEmpty("QUERY_STRING");
+  if (cgi.Method == "POST")
+    Request.RequestData = ReadPostData(cgi.ContentLength, cgi.Body);
+  else if (cgi.Method == "GET")
+    Request.RequestData = cgi.QueryString;
 
   ChooseSite();
   Request.BaseDir = kSiteDir;
@@ -181,7 +189,7 @@ int HandleRequest() {
   Request.AbKeCfgPath = std::string(kRuntimeDir) + kRuntimeConfigFile;
   CompileSiteWhenOutOfDate(site_time, GetAFFileTime(Request.AbKeCfgPath));
 
-  Request.ClientAddr = EnvOrEmpty("REMOTE_ADDR");
+  Request.ClientAddr = cgi.RemoteAddr;
   if (Request.ClientAddr.empty()) Request.ClientAddr = kDefaultClient;
 
   SettleSignOn();

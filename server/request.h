@@ -3,6 +3,7 @@
 // Tested through the program tests in tests/.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 struct RequestRec {
@@ -16,6 +17,17 @@ struct RequestRec {
 };
 extern RequestRec Request;  // filled by the request road (request.cc); AbKeURL lives in config.h
 
+// The CGI values that the request road reads.
+struct CgiRequestRec {
+  std::string Method;         // REQUEST_METHOD
+  std::string QueryString;    // QUERY_STRING
+  std::string ContentLength;  // CONTENT_LENGTH
+  std::string RemoteAddr;     // REMOTE_ADDR
+  std::FILE* Body = nullptr;  // where a POST body is read from (standard input)
+};
+
 // The request road: reads the CGI environment and standard input, settles the
 // sign-on and writes exactly one page. Always returns 0 (the exit status).
 int HandleRequest();
+// The same road for CGI values given directly (fuzz/request_fuzz.cc feeds it bytes).
+int HandleCgiRequest(const CgiRequestRec& cgi);
