@@ -16,6 +16,7 @@ packages=(
   libgtest-dev:armhf          # GoogleTest, armhf build
   libubsan1:armhf             # the undefined-behaviour checks, at run time
   qemu-user                   # qemu-arm, runs the armhf programs on this machine
+  qemu-user-binfmt            # its binfmt_misc rule (/usr/lib/binfmt.d/qemu-arm.conf)
 )
 
 missing=()
@@ -43,5 +44,8 @@ fi
 if [ -e "$binfmt/register" ] && [ ! -e "$binfmt/qemu-arm" ]; then
   $sudo_cmd sh -c "cat /usr/lib/binfmt.d/qemu-arm.conf > $binfmt/register" || true
 fi
-[ "$(cat "$binfmt/qemu-arm" 2>/dev/null | head -n1)" = enabled ] ||
+if [ "$(head -n1 "$binfmt/qemu-arm" 2>/dev/null)" = disabled ]; then
+  $sudo_cmd sh -c "echo 1 > $binfmt/qemu-arm" || true
+fi
+[ "$(head -n1 "$binfmt/qemu-arm" 2>/dev/null)" = enabled ] ||
   echo "setup-armhf: qemu-arm is not registered with binfmt_misc" >&2
