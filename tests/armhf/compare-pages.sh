@@ -30,11 +30,17 @@ site_native=$(cache_value "$native" TELVARIN_SITE_DIR)
 site_armhf=$(cache_value "$armhf" TELVARIN_SITE_DIR)
 runtime_native=$(cache_value "$native" TELVARIN_RUNTIME_DIR)
 runtime_armhf=$(cache_value "$armhf" TELVARIN_RUNTIME_DIR)
-for dir in "$site_native" "$site_armhf" "$runtime_native" "$runtime_armhf"; do
-  case "$dir" in
-    /usr/local/*|"") echo "compare-pages: a build uses the real box's folders ($dir)" >&2; exit 1 ;;
+# They are emptied below: only folders inside their own build folder.
+inside() {  # BUILD DIR
+  case "$2" in
+    "$1"/?*) ;;
+    *) echo "compare-pages: fixed directory '$2' lies outside its build folder $1" >&2; exit 1 ;;
   esac
-done
+}
+inside "$native" "$site_native"
+inside "$native" "$runtime_native"
+inside "$armhf" "$site_armhf"
+inside "$armhf" "$runtime_armhf"
 
 # One trial runtime for both, without the drifting outside temperature.
 grep -v '^DRIFT ' "$src/demo/project.txt" > "$tmp/project.txt"
