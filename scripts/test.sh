@@ -22,6 +22,8 @@ run_build() {  # name, then extra cmake arguments
 
 run_build sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=address,undefined
 run_build release -DCMAKE_BUILD_TYPE=Release -DWERROR=ON
+# A short fuzz run of every target (clang, libFuzzer): FUZZ_SECONDS each, default 60.
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 # The controller's CPU: the armhf build's tests under qemu-arm, and its pages
 # compared byte for byte with the release build's.
 scripts/test-armhf.sh build/release

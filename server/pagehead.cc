@@ -118,9 +118,11 @@ void WriteNavigationBar(const std::string& list) {
   const char entry_sep = old_separators ? '@' : '\x0B';
   const char field_sep = old_separators ? ':' : '\x03';
   if (!list.empty()) {
-    // A 64-bit counter: a count of INT_MAX must not overflow it.
-    for (long long i = 1; i <= p.navEntryCount; ++i) {
-      const std::string entry = StrGetIndex(list, int(i), entry_sep);
+    // Entries past the end of the list are empty links, but a header count of
+    // up to INT_MAX ("#9000=99999999999") must not write gigabytes of them.
+    const int count = p.navEntryCount < kMaxNavEntries ? p.navEntryCount : kMaxNavEntries;
+    for (int i = 1; i <= count; ++i) {
+      const std::string entry = StrGetIndex(list, i, entry_sep);
       const std::string label = StrGetIndex(entry, 1, field_sep);
       const std::string target = StrGetIndex(entry, 2, field_sep);
       if (!target.empty() && target[0] == '>') {

@@ -19,8 +19,12 @@ void WriteViewportMeta(bool autoWidth, bool noAutoScale, int width);
 // sheet, body start, width container, test mode lines, heading, form start.
 void WritePageHead();
 
-// Writes one navigation paragraph for a "NAVI" value: navEntryCount links
-// (page links or, for a target starting ">", outside links), then the sign-off link.
+// The most links one navigation paragraph writes, whatever the header asks.
+constexpr int kMaxNavEntries = 1000;
+
+// Writes one navigation paragraph for a "NAVI" value: navEntryCount links (at
+// most kMaxNavEntries; page links or, for a target starting ">", outside links,
+// empty ones past the list's end), then the sign-off link.
 void WriteNavigationBar(const std::string& list);
 
 // Writes the script that reloads the page named by pageTitle every

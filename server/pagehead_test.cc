@@ -213,6 +213,18 @@ TEST_F(PageHeadTest, NavigationBothSeparatorGenerations) {
   }
 }
 
+// "#9000=99999999999" reads as INT_MAX: the paragraph stops at kMaxNavEntries
+// links instead of writing gigabytes (found by fuzz/page_fuzz.cc).
+TEST_F(PageHeadTest, NavigationCountIsBounded) {
+  PageSettings.navEntryCount = 2147483647;
+  WriteNavigationBar("A:a");
+  const std::string page = Take();
+  size_t links = 0;
+  for (size_t at = page.find("<a href"); at != std::string::npos; at = page.find("<a href", at + 1))
+    ++links;
+  EXPECT_EQ(static_cast<size_t>(kMaxNavEntries) + 1, links);  // and the sign-off link
+}
+
 TEST_F(PageHeadTest, NavigationWithMargin) {
   PageSettings.LMOBJ = 12;
   WriteNavigationBar("");
