@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The load test, run by hand (not part of scripts/test.sh): installs what is
-# missing, builds into build/load, installs a box there like the demo (the
+# missing, builds into build/load/release (or, with --sanitize, an
+# AddressSanitizer and UndefinedBehaviorSanitizer build into
+# build/load/sanitize), installs a box there like the demo (the
 # sample site and project), starts the trial runtime and lighttpd on free
 # ports of 127.0.0.1 and lets N clients sign on, view every page, send forms
 # and sign off for S seconds; half way the runtime's project is renumbered so
@@ -9,7 +11,7 @@
 # left, and prints the counts (scripts/load_client.py). Exits non-zero with
 # "FAIL:" lines when a check fails. Writes nothing outside build/load.
 #
-#   scripts/load-test.sh [--seconds S] [--clients N] [--seed K]
+#   scripts/load-test.sh [--seconds S] [--clients N] [--seed K] [--sanitize]
 #                                        (default 30 s, 8 clients, seed: the time)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +19,7 @@ cd "$(dirname "$0")/.."
 seconds=30
 clients=8
 seed=$(date +%s)
+variant=release
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
@@ -25,7 +28,8 @@ while [ $# -gt 0 ]; do
     --clients=*) clients=${1#--clients=}; shift ;;
     --seed) seed=${2:?--seed needs a number}; shift 2 ;;
     --seed=*) seed=${1#--seed=}; shift ;;
-    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    --sanitize) variant=sanitize; shift ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -39,21 +43,27 @@ done
 scripts/setup-debian.sh
 source demo/box.sh
 
-build="$PWD/build/load"
+build="$PWD/build/load/$variant"
 box="$build/box"
 site_dir="$box/usr/local/telvarinserver"
 runtime_dir="$box/usr/local/vorlund"
 state="$build/run"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+build_options=(-DCMAKE_BUILD_TYPE=Release)
+# A sanitizer's report goes to standard error, which lighttpd's error log
+# collects; the client fails the run on any line there.
+[ "$variant" = release ] || build_options=(-DCMAKE_BUILD_TYPE=Debug -DSANITIZE=address,undefined)
+cmake -S . -B "$build" "${build_options[@]}" -DBUILD_TESTING=OFF \
   -DTELVARIN_SITE_DIR="$site_dir/" -DTELVARIN_RUNTIME_DIR="$runtime_dir/" >/dev/null
-cmake --build "$build" -j "${LOAD_BUILD_JOBS:-2}"
+# Only what the box runs (the tree's other targets, the fuzz programs, are not needed).
+cmake --build "$build" -j "${LOAD_BUILD_JOBS:-2}" \
+  --target TelvarinServer TelvarinInterface Sheetmaker trial-runtime
 cmake --install "$build" >/dev/null
 cgi_dir=$(sed -n 's/^TELVARIN_CGI_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
 cgi_url=$(sed -n 's/^TELVARIN_CGI_URL:[A-Z]*=//p' "$build/CMakeCache.txt")
 conf_dir=$(sed -n 's/^TELVARIN_LIGHTTPD_CONF_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
 case $cgi_dir$conf_dir in
   "$box"/*"$box"/*) ;;
-  *) echo "build/load installs outside its box ($cgi_dir, $conf_dir); remove build/load" >&2; exit 1 ;;
+  *) echo "$build installs outside its box ($cgi_dir, $conf_dir); remove $build" >&2; exit 1 ;;
 esac
 
 pids=()

@@ -463,15 +463,21 @@ class Client(threading.Thread):
 # ---- the run and the checks -----------------------------------------------------
 
 def call_log(path, offset):
+    """Calls per method after offset, and the reads of other requests that the
+    runtime answered between the first and the last index lookup (it answers
+    one call at a time, so the log's order is the order of service)."""
     with open(path, "rb") as f:
         f.seek(offset)
-        lines = f.read().decode("latin-1").split("\n")
+        methods = [l.split("\t", 1)[0] for l in f.read().decode("latin-1").split("\n") if l]
     counts = {}
-    for line in lines:
-        if line:
-            m = line.split("\t", 1)[0]
-            counts[m] = counts.get(m, 0) + 1
-    return counts
+    for m in methods:
+        counts[m] = counts.get(m, 0) + 1
+    lookups = [i for i, m in enumerate(methods) if m in ("getvaridx", "getobjidx")]
+    during = 0
+    if lookups:
+        during = sum(1 for m in methods[lookups[0]:lookups[-1]]
+                     if m in ("getvarbyidx", "getvarbyname"))
+    return counts, during
 
 
 def program_processes(box, lighttpd_pid):
@@ -626,7 +632,7 @@ def main():
     for p in left:
         fail(failures, "process left behind: %s" % p)
 
-    calls = call_log(args.calls_log, log_start)
+    calls, reads_during_compile = call_log(args.calls_log, log_start)
     rows_per_compile = sum(1 for p in pages.values() for l in p["lines"]
                            if l.startswith(("OBJROW=", "MACRO=")))
     lookups = calls.get("getvaridx", 0) + calls.get("getobjidx", 0)
@@ -681,8 +687,9 @@ def main():
           % (stats.forms, stats.forms_changed, stats.fields_changed, stats.macros_ticked))
     print("runtime saw: %d writes (setvarbyidx), %d macro starts, %d value reads"
           % (writes, starts, calls.get("getvarbyidx", 0) + calls.get("getvarbyname", 0)))
-    print("compiles under load: %g (%d index lookups, %d per compile)"
-          % (compiles, lookups, rows_per_compile))
+    print("compiles under load: %g (%d index lookups, %d per compile; %d value reads of "
+          "other requests between the first and the last lookup)"
+          % (compiles, lookups, rows_per_compile, reads_during_compile))
     print("session files at the end: %d (clients still signed on: %d)"
           % (sessions, len(stats.held_sessions)))
     if total:
