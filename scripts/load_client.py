@@ -201,6 +201,7 @@ class Stats:
         self.spans = []           # (wall-clock start, end) of every answered request
         self.failures = []
         self.stale_errors = 0     # error pages answering forms of renumbered pages
+        self.stale_writes = 0     # changed fields of such forms answered with a page
         self.stale_pages = 0      # site pages whose request began before the reload ended
         self.stale_unavailable = 0  # of those, pages with an unavailable value or bad index
         self.forms = 0
@@ -222,7 +223,8 @@ class Stats:
 
 class Client(threading.Thread):
     def __init__(self, number, args, pages, stats, reload_state, deadline):
-        super().__init__(name="client%d" % number)
+        # A daemon: Ctrl-C ends the run at once instead of after the deadline.
+        super().__init__(name="client%d" % number, daemon=True)
         self.addr = "127.0.0.%d" % (11 + number)
         self.args = args
         self.pages = pages
@@ -419,6 +421,7 @@ class Client(threading.Thread):
             if got and got[0] == "site":
                 s.writes_min += changed
                 s.macros_min += macros
+                s.stale_writes += changed if stale else 0
         if not got:
             return
         if got[0] == "error" and stale:
@@ -689,7 +692,9 @@ def main():
     print("errors: %d error pages (%d for forms of pages shown before the renumbering, "
           "allowed; %d elsewhere)" % (errors, stats.stale_errors, errors - stats.stale_errors))
     print("reload: %d site pages began before it ended (%d of them with an unavailable "
-          "value or invalid index, allowed)" % (stats.stale_pages, stats.stale_unavailable))
+          "value or invalid index, allowed); %d changed fields of forms from such pages "
+          "were written by their old index" % (stats.stale_pages, stats.stale_unavailable,
+                                               stats.stale_writes))
     print("form sends: %d (%d with changes: %d fields; %d macros ticked)"
           % (stats.forms, stats.forms_changed, stats.fields_changed, stats.macros_ticked))
     print("runtime saw: %d writes (setvarbyidx), %d macro starts, %d value reads"
