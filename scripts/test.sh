@@ -2,8 +2,9 @@
 # Runs every test: installs what is missing, then builds and tests twice, once
 # with AddressSanitizer and UndefinedBehaviorSanitizer and once as a release
 # build with warnings as errors; then a short fuzz run (scripts/fuzz.sh) and a
-# third build, cross-built for 32-bit ARM (scripts/test-armhf.sh). Each build's fixed directories live in its own
-# build folder, so nothing outside the repository is written.
+# third build, cross-built for 32-bit ARM and tested under qemu-arm
+# (scripts/test-armhf.sh). Each build's fixed directories live in its own build
+# folder, so nothing outside the repository is written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
