@@ -8,6 +8,7 @@ packages=(
   libflxmlrpc-dev          # the XML-RPC library (XmlRpc++ fork)
   googletest libgtest-dev  # unit and program tests
   lighttpd curl            # the demo's and the end-to-end tests' web server
+  python3                  # the load test's clients (scripts/load_client.py)
   chromium                 # the end-to-end tests' browser (driven by playwright-core)
 )
 # Node and npm drive the browser test; a machine that has node already (from
