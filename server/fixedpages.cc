@@ -23,6 +23,7 @@ constexpr int kLongestLockAttempt = 9;
 LoginWaitFn login_wait = nullptr;
 
 void WaitSeconds(unsigned seconds) {
+  FlushOutput();  // the page up to the wait reaches the browser before it
   if (login_wait != nullptr) {
     login_wait(seconds);
     return;
