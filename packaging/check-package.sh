@@ -34,8 +34,19 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libflxmlrpc1 libstdc++6 libc6; do
-  tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF "$lib" || fail "Depends lacks $lib"
+# A library linked statically (TELVARIN_STATIC_XMLRPC, TELVARIN_STATIC_LIBSTDCXX)
+# must not be a dependency; a shared one must.
+depends_on() { tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF "$1"; }
+linked_static() { grep -q "^$1:BOOL=ON\$" "$build/CMakeCache.txt"; }
+depends_on libc6 || fail "Depends lacks libc6"
+for pair in TELVARIN_STATIC_XMLRPC:libflxmlrpc1 TELVARIN_STATIC_LIBSTDCXX:libstdc++6 \
+            TELVARIN_STATIC_LIBSTDCXX:libgcc-s1; do
+  option=${pair%%:*} lib=${pair#*:}
+  if linked_static "$option"; then
+    ! depends_on "$lib" || fail "Depends has $lib, linked statically ($option)"
+  elif [ "$lib" != libgcc-s1 ]; then
+    depends_on "$lib" || fail "Depends lacks $lib"
+  fi
 done
 
 x=$(mktemp -d)
