@@ -3,8 +3,10 @@
 #
 #   measure.py direct COMMANDS.json OUT.json PASSES
 #       Runs every command of COMMANDS.json ([{"name", "argv", "env"}]) once per
-#       pass, the commands interleaved (one pass runs each once, in the same
-#       order), so that a change of the machine's load falls on all alike. Each
+#       pass, the commands interleaved (one pass runs each once, in a new random
+#       order each pass), so that a change of the machine's load, and what the
+#       run before leaves behind (a Python start's cache misses, ports in
+#       TIME_WAIT), falls on all alike. Each
 #       run is one posix_spawn with exactly the given environment, standard
 #       output to /dev/null; wall time from the spawn to wait4. Then each
 #       command's peak memory (max RSS) over MEMORY_RUNS runs under GNU time.
@@ -15,6 +17,7 @@
 #       and writes them as Markdown to OUT.md.
 import json
 import os
+import random
 import statistics
 import sys
 import time
@@ -41,8 +44,9 @@ def run_direct(commands_path, out_path, passes):
     devnull = os.open(os.devnull, os.O_WRONLY)
     actions = [(os.POSIX_SPAWN_DUP2, devnull, 1)]
     samples = {c["name"]: {"ms": [], "rss_kib": []} for c in commands}
+    order = random.Random(1)  # the same orders in every run of the benchmark
     for _ in range(passes):
-        for c in commands:
+        for c in order.sample(commands, len(commands)):
             start = time.perf_counter_ns()
             pid = os.posix_spawn(c["argv"][0], c["argv"], c["env"], file_actions=actions)
             _, status, usage = os.wait4(pid, 0)

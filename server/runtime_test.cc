@@ -136,6 +136,18 @@ TEST_F(RuntimeCalls, RuntimeDownOrNoUsableAddress) {
   }
 }
 
+TEST_F(RuntimeCalls, RuntimeThatClosesAfterEachAnswer) {
+  Start({"--close"});
+  std::string text = "12";
+  EXPECT_TRUE(ReadVarByIdx(1, text));
+  EXPECT_EQ("TEMP=21.5", text);
+  EXPECT_EQ(1, WriteVarByIdx("12=30"));
+  EXPECT_TRUE(RunMacroByIdx("15"));
+  EXPECT_EQ((std::vector<std::string>{"getvarbyidx\t1\t12", "setvarbyidx\t12=30",
+                                      "startmacroidx\t15"}),
+            runtime_->Calls());
+}
+
 TEST_F(RuntimeCalls, DroppedConnectionIsNotSentAgain) {
   Start({"--drop"});
   EXPECT_EQ(-1, WriteVarByIdx("12=30"));

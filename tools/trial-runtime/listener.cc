@@ -37,7 +37,8 @@ class SilentLog : public XmlRpc::XmlRpcLogHandler {
 // A connection that, under --hang or --drop, reads the whole request with the
 // library's own reader and then keeps quiet: --drop closes the connection,
 // --hang keeps it open and discards whatever else arrives until the client
-// closes it.
+// closes it. Under --close it answers and then closes the connection itself, as
+// a server without keep-alive does (the library keeps an HTTP/1.1 connection).
 class TrialConnection : public XmlRpcServerConnection {
  public:
   TrialConnection(XmlRpcSocket::Socket socket, TrialListener* listener)
@@ -45,8 +46,16 @@ class TrialConnection : public XmlRpcServerConnection {
 
   unsigned handleEvent(unsigned event) override {
     const TrialBehaviour& behaviour = listener_->behaviour();
-    if (!behaviour.hang && !behaviour.drop) return XmlRpcServerConnection::handleEvent(event);
+    if (!behaviour.hang && !behaviour.drop && !behaviour.close)
+      return XmlRpcServerConnection::handleEvent(event);
     if (_connectionState == READ_HEADER && !readHeader()) return 0;
+    if (!behaviour.hang && !behaviour.drop) {
+      _keepAlive = false;  // writeResponse ends the connection after the answer
+      if (_connectionState == READ_REQUEST && !readRequest()) return 0;
+      if (_connectionState == WRITE_RESPONSE && !writeResponse()) return 0;
+      return _connectionState == WRITE_RESPONSE ? XmlRpcDispatch::WritableEvent
+                                                : XmlRpcDispatch::ReadableEvent;
+    }
     if (_connectionState == READ_REQUEST && !readRequest()) return 0;
     if (_connectionState != WRITE_RESPONSE) return XmlRpcDispatch::ReadableEvent;
     // The request is complete.

@@ -21,6 +21,7 @@ struct TrialBehaviour {
   bool drop = false;             // read each request, close the connection unanswered
   bool wrong_types = false;      // ints answered as strings and strings as ints
   bool refuse_writes = false;    // every write answers status 0
+  bool close = false;            // close each connection after its answer (no keep-alive)
 };
 
 // Makes the library silent: an error handler and a log handler that drop

@@ -40,7 +40,7 @@ struct CommandLine {
 const char kUsage[] =
     "usage: trial-runtime --project FILE [--ctl FILE] [--host H] [--port N]\n"
     "         [--port-file FILE] [--log FILE] [--ablkrn FILE --af FILE]\n"
-    "         [--fault METHOD|all]... [--delay SECONDS] [--hang] [--drop]\n"
+    "         [--fault METHOD|all]... [--delay SECONDS] [--hang] [--drop] [--close]\n"
     "         [--wrong-types] [--refuse-writes]\n";
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -91,6 +91,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     else if (option == "--drop") line.behaviour.drop = true;
     else if (option == "--wrong-types") line.behaviour.wrong_types = true;
     else if (option == "--refuse-writes") line.behaviour.refuse_writes = true;
+    else if (option == "--close") line.behaviour.close = true;
     else Fail("unknown option " + option + "\n" + kUsage);
   }
   if (line.project.empty()) Fail(std::string("--project is required\n") + kUsage);
