@@ -40,18 +40,7 @@ done
 # What the benchmark needs beyond the project's own packages. The machine may
 # have another python3 first on PATH: everything here uses Debian's.
 PY=/usr/bin/python3
-scripts/setup-debian.sh
-bench_packages=(wrk python3 time)
-missing=()
-for p in "${bench_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/setup-debian.sh wrk time
 source demo/box.sh
 
 build="$PWD/build/bench"
@@ -81,20 +70,18 @@ if [ "$links" = 1 ]; then
     link_keys+=("$key")
   done
 fi
-# Back to the project's default choice for everything else.
-cmake -S . -B "$build" -UTELVARIN_STATIC_XMLRPC -UTELVARIN_STATIC_LIBSTDCXX >/dev/null
-configure
+# Back to the project's default choice for everything else (configured with the
+# box's folders in the same run, so that the install below cannot reach the real
+# box's folders even in a new build folder; checked before installing).
+configure -UTELVARIN_STATIC_XMLRPC -UTELVARIN_STATIC_LIBSTDCXX
+box_install_dirs "$build" "$box"
 cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
 cmake --install "$build" >/dev/null
-cgi_dir=$(sed -n 's/^TELVARIN_CGI_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
-conf_dir=$(sed -n 's/^TELVARIN_LIGHTTPD_CONF_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+cgi_dir=$BOX_CGI_DIR
+conf_dir=$BOX_CONF_DIR
 ts="$cgi_dir/TelvarinServer.ccc"
-case $cgi_dir$conf_dir in
-  "$box"/*"$box"/*) ;;
-  *) echo "build/bench installs outside its box ($cgi_dir, $conf_dir); remove build/bench" >&2; exit 1 ;;
-esac
-default_xmlrpc=$(sed -n 's/^TELVARIN_STATIC_XMLRPC:BOOL=//p' "$build/CMakeCache.txt")
-default_cxx=$(sed -n 's/^TELVARIN_STATIC_LIBSTDCXX:BOOL=//p' "$build/CMakeCache.txt")
+default_xmlrpc=$(box_cache_value "$build" TELVARIN_STATIC_XMLRPC)
+default_cxx=$(box_cache_value "$build" TELVARIN_STATIC_LIBSTDCXX)
 
 # --- The box: runtime, site, session, lighttpd.
 pids=()

@@ -14,6 +14,26 @@ box_free_port() {
   fi
 }
 
+# box_cache_value BUILD VARIABLE: a value from the build's CMake cache.
+box_cache_value() {
+  sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"
+}
+
+# box_install_dirs BUILD BOX: where `cmake --install BUILD` put the CGI programs
+# and the lighttpd snippet. Sets BOX_CGI_DIR, BOX_CGI_URL and BOX_CONF_DIR;
+# fails when either folder lies outside BOX (a build configured for a real box).
+box_install_dirs() {
+  local build=$1 box=$2
+  BOX_CGI_DIR=$(box_cache_value "$build" TELVARIN_CGI_DIR)
+  BOX_CGI_URL=$(box_cache_value "$build" TELVARIN_CGI_URL)
+  BOX_CONF_DIR=$(box_cache_value "$build" TELVARIN_LIGHTTPD_CONF_DIR)
+  case $BOX_CGI_DIR$BOX_CONF_DIR in
+    "$box"/*"$box"/*) ;;
+    *) echo "$build installs outside its box ($BOX_CGI_DIR, $BOX_CONF_DIR); remove $build" >&2
+       return 1 ;;
+  esac
+}
+
 # box_place_site SOURCE_DIR SITE_DIR: copies the site definition, page and user
 # files of SOURCE_DIR into SITE_DIR and removes the sessions of earlier runs.
 box_place_site() {

@@ -32,14 +32,10 @@ runtime_dir="$box/usr/local/vorlund"
 state="$build/run"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DTELVARIN_SITE_DIR="$site_dir/" -DTELVARIN_RUNTIME_DIR="$runtime_dir/" >/dev/null
+box_install_dirs "$build" "$box"  # before anything is installed
 cmake --build "$build" -j "$(nproc)"
 cmake --install "$build" >/dev/null
-cgi_dir=$(sed -n 's/^TELVARIN_CGI_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
-conf_dir=$(sed -n 's/^TELVARIN_LIGHTTPD_CONF_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
-case $cgi_dir$conf_dir in
-  "$box"/*"$box"/*) ;;
-  *) echo "build/demo installs outside its box ($cgi_dir, $conf_dir); remove build/demo" >&2; exit 1 ;;
-esac
+conf_dir=$BOX_CONF_DIR
 
 pids=()
 stop_all() {

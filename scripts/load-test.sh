@@ -54,17 +54,13 @@ build_options=(-DCMAKE_BUILD_TYPE=Release)
 [ "$variant" = release ] || build_options=(-DCMAKE_BUILD_TYPE=Debug -DSANITIZE=address,undefined)
 cmake -S . -B "$build" "${build_options[@]}" -DBUILD_TESTING=OFF \
   -DTELVARIN_SITE_DIR="$site_dir/" -DTELVARIN_RUNTIME_DIR="$runtime_dir/" >/dev/null
+box_install_dirs "$build" "$box"  # before anything is installed
 # Only what the box runs (the tree's other targets, the fuzz programs, are not needed).
 cmake --build "$build" -j "${LOAD_BUILD_JOBS:-2}" \
   --target TelvarinServer TelvarinInterface Sheetmaker trial-runtime
 cmake --install "$build" >/dev/null
-cgi_dir=$(sed -n 's/^TELVARIN_CGI_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
-cgi_url=$(sed -n 's/^TELVARIN_CGI_URL:[A-Z]*=//p' "$build/CMakeCache.txt")
-conf_dir=$(sed -n 's/^TELVARIN_LIGHTTPD_CONF_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
-case $cgi_dir$conf_dir in
-  "$box"/*"$box"/*) ;;
-  *) echo "$build installs outside its box ($cgi_dir, $conf_dir); remove $build" >&2; exit 1 ;;
-esac
+cgi_url=$BOX_CGI_URL
+conf_dir=$BOX_CONF_DIR
 
 pids=()
 stop_all() {

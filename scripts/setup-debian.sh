@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs, on a Debian machine, every package that building and testing need.
+# Installs, on a Debian machine, every package that building and testing need,
+# and the packages named as arguments (the benchmark's tools).
 # Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -15,6 +16,7 @@ packages=(
 # any source) keeps it, since Debian's npm conflicts with other node packages.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -23,13 +23,10 @@ passed=0
 failed=0
 fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 
-cache_value() {  # BUILD VARIABLE: a value from the build's CMake cache
-  sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"
-}
-site_native=$(cache_value "$native" TELVARIN_SITE_DIR)
-site_armhf=$(cache_value "$armhf" TELVARIN_SITE_DIR)
-runtime_native=$(cache_value "$native" TELVARIN_RUNTIME_DIR)
-runtime_armhf=$(cache_value "$armhf" TELVARIN_RUNTIME_DIR)
+site_native=$(box_cache_value "$native" TELVARIN_SITE_DIR)
+site_armhf=$(box_cache_value "$armhf" TELVARIN_SITE_DIR)
+runtime_native=$(box_cache_value "$native" TELVARIN_RUNTIME_DIR)
+runtime_armhf=$(box_cache_value "$armhf" TELVARIN_RUNTIME_DIR)
 # They are emptied below: only folders inside their own build folder.
 inside() {  # BUILD DIR
   case "$2" in
