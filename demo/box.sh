@@ -138,3 +138,22 @@ box_stop() {
     [ -n "$pid" ] && wait "$pid" 2>/dev/null || true
   done
 }
+
+# box_start_sample BUILD STATE_DIR SITE_DIR RUNTIME_DIR: the sample box of the
+# demo and the load test: the trial runtime on a copy of demo/project.txt
+# (BUILD/project.txt, its AF file BUILD/project.af), the runtime's control
+# files, the sample site placed and compiled by the box's own Sheetmaker.
+# Sets BOX_RUNTIME_PID and BOX_RUNTIME_PORT (also when the compile fails, so
+# that the caller can stop the runtime).
+box_start_sample() {
+  local build=$1 state=$2 site=$3 runtime=$4
+  # Each step checked: a caller's `set -e` does not reach into a function
+  # called as part of `||`.
+  mkdir -p "$state" "$site" "$runtime" || return 1
+  cp demo/project.txt "$build/project.txt" || return 1
+  box_start_runtime "$build/tools/trial-runtime/trial-runtime" "$build/project.txt" "$state" \
+    --ablkrn "$runtime/ABLKRN.CFG" --af "$build/project.af" || return 1
+  box_runtime_files "$runtime" "$BOX_RUNTIME_PORT" "$build/project.af" || return 1
+  box_place_site demo/site "$site" || return 1
+  "$site/Sheetmaker" TELVARINSERVER
+}

@@ -46,15 +46,9 @@ stop_all() {
 trap stop_all EXIT
 trap 'exit 130' INT TERM
 
-mkdir -p "$state" "$site_dir" "$runtime_dir"
-cp demo/project.txt "$build/project.txt"
-box_start_runtime "$build/tools/trial-runtime/trial-runtime" "$build/project.txt" "$state" \
-  --ablkrn "$runtime_dir/ABLKRN.CFG" --af "$build/project.af"
+BOX_RUNTIME_PID=""
+box_start_sample "$build" "$state" "$site_dir" "$runtime_dir" || { pids+=($BOX_RUNTIME_PID); exit 1; }
 pids+=("$BOX_RUNTIME_PID")
-box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$build/project.af"
-
-box_place_site demo/site "$site_dir"
-"$site_dir/Sheetmaker" TELVARINSERVER
 
 box_lighttpd_conf "$state/lighttpd.conf" "$state" "$port" \
   "$conf_dir/50-telvarin.conf"

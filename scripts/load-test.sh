@@ -81,14 +81,9 @@ trap 'exit 130' INT TERM
 
 # A fresh box state: sessions, temporary files and logs of earlier runs go.
 rm -rf "$state"
-mkdir -p "$state" "$site_dir" "$runtime_dir"
-cp demo/project.txt "$build/project.txt"
-box_start_runtime "$build/tools/trial-runtime/trial-runtime" "$build/project.txt" "$state" \
-  --ablkrn "$runtime_dir/ABLKRN.CFG" --af "$build/project.af"
+BOX_RUNTIME_PID=""
+box_start_sample "$build" "$state" "$site_dir" "$runtime_dir" || { pids+=($BOX_RUNTIME_PID); exit 1; }
 pids+=("$BOX_RUNTIME_PID")
-box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$build/project.af"
-box_place_site demo/site "$site_dir"
-"$site_dir/Sheetmaker" TELVARINSERVER
 
 # The free port can be taken between the look-up and lighttpd's bind: retry.
 for attempt in 1 2 3; do
