@@ -15,8 +15,7 @@
 # lighttpd folders inside the same box by default, so `cmake --install` of such
 # a build never writes outside it.
 
-set(_telvarin_real_site_dir "/usr/local/telvarinserver/")
-if(TELVARIN_SITE_DIR STREQUAL _telvarin_real_site_dir)
+if(TELVARIN_REAL_BOX)
   set(_telvarin_box "/")
 elseif(TELVARIN_SITE_DIR MATCHES "^(.*/)usr/local/telvarinserver/$")
   set(_telvarin_box "${CMAKE_MATCH_1}")

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "server/config.h"
+#include "common/config.h"
 
 using fuzzsupport::Require;
 

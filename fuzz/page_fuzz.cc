@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "server/config.h"
-#include "server/output.h"
+#include "common/config.h"
+#include "common/output.h"
 #include "server/render.h"
 #include "server/request.h"
 #include "server/sitefiles.h"

@@ -7,8 +7,8 @@
 
 #include <unistd.h>
 
-#include "server/filerewrite.h"
-#include "paths.h"
+#include "common/filerewrite.h"
+#include "common/paths.h"
 #include "toolkit/cstr.h"
 #include "toolkit/strobj.h"
 

@@ -5,8 +5,8 @@
 #include "interface/pages.h"
 #include "interface/runtimecmds.h"
 #include "interface/workfiles.h"
-#include "paths.h"
-#include "server/config.h"
+#include "common/paths.h"
+#include "common/config.h"
 #include "toolkit/strobj.h"
 
 namespace {
@@ -63,13 +63,13 @@ void DispatchCommand(const std::string& query) {
   }
 }
 
-void RunInterface(const char* query_string) {
+void RunInterface(const InterfaceRequestRec& request) {
   LoadCfgFile(std::string(kRuntimeDir) + kControlFileName, kDefaultRuntimeUrl);
   int error = 0;
   OutputData.clear();
   std::string query;
-  if (query_string) {
-    query = query_string;
+  if (request.HasQuery) {
+    query = request.Query;
   } else {
     error = 1;
     OutputData = " INVALID PARAMETERS";

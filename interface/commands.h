@@ -6,8 +6,15 @@
 
 #include <string>
 
-// Handles the request whose "QUERY_STRING" is query_string (null when it is not set).
-void RunInterface(const char* query_string);
+// One request to the administration interface, as main.cc reads it from the
+// CGI environment (the only place that reads it).
+struct InterfaceRequestRec {
+  bool HasQuery = false;  // whether QUERY_STRING is set at all
+  std::string Query;      // QUERY_STRING, as received
+};
+
+// Handles one request and writes its page.
+void RunInterface(const InterfaceRequestRec& request);
 
 // Runs the command of query (field 1, exact and case-sensitive, with field 2 as
 // its argument) and writes its page; an unknown or empty command word gives the

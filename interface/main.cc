@@ -1,10 +1,20 @@
-// main.cc: TelvarinInterface, the administration interface CGI program. Hands
-// the request to RunInterface (commands.h) and always ends with status 0.
+// main.cc: TelvarinInterface, the administration interface CGI program. Reads
+// the request from the CGI environment (the only place that reads it), hands it
+// to RunInterface (commands.h) and always ends with status 0.
 #include <cstdlib>
 
 #include "interface/commands.h"
 
 int main() {
-  RunInterface(std::getenv("QUERY_STRING"));
+  try {
+    InterfaceRequestRec request;
+    if (const char* query = std::getenv("QUERY_STRING")) {
+      request.HasQuery = true;
+      request.Query = query;
+    }
+    RunInterface(request);
+  } catch (...) {
+    // nothing may escape; the page (if any) stays as written
+  }
   return 0;
 }

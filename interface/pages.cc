@@ -1,7 +1,7 @@
 // pages.cc: the data page, the error page and the action-page frame (see pages.h).
 #include "interface/pages.h"
 
-#include "server/output.h"
+#include "common/output.h"
 
 std::string OutputData;
 

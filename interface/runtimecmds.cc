@@ -7,7 +7,7 @@
 
 #include "interface/pages.h"
 #include "interface/quietrun.h"
-#include "server/runtime.h"
+#include "common/runtime.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "interface/workfiles.h"
 
 #include "interface/pages.h"
-#include "server/runtime.h"
+#include "common/runtime.h"
 #include "toolkit/strobj.h"
 
 namespace {

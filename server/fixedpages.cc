@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "server/output.h"
+#include "common/output.h"
 #include "server/pagehead.h"
 #include "server/request.h"
 #include "server/sitefiles.h"

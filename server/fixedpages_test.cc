@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "server/output.h"
+#include "common/output.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 

@@ -3,7 +3,7 @@
 
 #include "server/formdecode.h"
 #include "server/objrows.h"
-#include "server/runtime.h"
+#include "common/runtime.h"
 #include "toolkit/strobj.h"
 
 namespace {

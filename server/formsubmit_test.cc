@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "harness.h"
-#include "server/config.h"
-#include "server/runtime.h"
+#include "common/config.h"
+#include "common/runtime.h"
 
 namespace {
 

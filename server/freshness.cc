@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "paths.h"
-#include "server/config.h"
-#include "server/names.h"
+#include "common/paths.h"
+#include "common/config.h"
+#include "common/names.h"
 #include "server/request.h"
 
 namespace {

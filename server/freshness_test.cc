@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "harness.h"
-#include "server/config.h"
+#include "common/config.h"
 
 namespace {
 

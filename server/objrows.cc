@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "server/output.h"
-#include "server/runtime.h"
+#include "common/output.h"
+#include "common/runtime.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 

@@ -12,9 +12,9 @@
 #include <flxmlrpc/XmlRpc.h>
 
 #include "harness.h"
-#include "server/config.h"
-#include "server/output.h"
-#include "server/runtime.h"
+#include "common/config.h"
+#include "common/output.h"
+#include "common/runtime.h"
 #include "server/sitefiles.h"
 
 namespace {

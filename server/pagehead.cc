@@ -6,9 +6,7 @@
 // Tested by pagehead_test.cc and tests/server_page_test.cc.
 #include "server/pagehead.h"
 
-#include <cstdlib>
-
-#include "server/output.h"
+#include "common/output.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
@@ -28,11 +26,6 @@ std::string HtmlEscape(const std::string& text) {
     }
   }
   return out;
-}
-
-std::string EnvOrEmpty(const char* name) {
-  const char* v = std::getenv(name);
-  return v == nullptr ? std::string() : std::string(v);
 }
 
 // The link that makes request entry sign the session off. The address ends
@@ -90,8 +83,8 @@ void WritePageHead() {
   if (p.PW > 0) WriteLine("<div style=\"width: " + IntToStrS(p.PW) + "px;\">");
   if (SiteSettings.TESTMODE) {
     WriteLine("Input: " + HtmlEscape(Request.RequestData) + "<br><br>");
-    WriteLine("ENV-VARS Host: " + HtmlEscape(EnvOrEmpty("HTTP_HOST")) +
-              "  USER_AGENT:" + HtmlEscape(EnvOrEmpty("HTTP_USER_AGENT")) + "<br><br>");
+    WriteLine("ENV-VARS Host: " + HtmlEscape(Request.HttpHost) +
+              "  USER_AGENT:" + HtmlEscape(Request.UserAgent) + "<br><br>");
     WriteLine("Browserwidth: " + IntToStrS(p.BW));
   }
   WriteLine("<h1>" + p.SHEAD + "</h1>");

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "server/output.h"
+#include "common/output.h"
 #include "server/request.h"
 
 namespace {
@@ -151,10 +151,9 @@ TEST_F(PageHeadTest, TestModeLinesAreEscaped) {
   PageSettings.BW = 320;
   PageSettings.SHEAD = "H";
   Request.RequestData = "SP=Haus&x=<script>\"&amp;";
-  setenv("HTTP_HOST", "box<1>", 1);
-  unsetenv("HTTP_USER_AGENT");  // unset: empty, and the page goes on
+  Request.HttpHost = "box<1>";
+  Request.UserAgent = "";  // unset: empty, and the page goes on
   WritePageHead();
-  unsetenv("HTTP_HOST");
   const std::string out = Take();
   EXPECT_NE(std::string::npos,
             out.find("</head><body>\n"

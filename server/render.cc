@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "server/objrows.h"
-#include "server/output.h"
+#include "common/output.h"
 #include "server/pagehead.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "server/output.h"
+#include "common/output.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 

@@ -6,15 +6,14 @@
 #include "server/request.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "paths.h"
-#include "server/config.h"
+#include "common/paths.h"
+#include "common/config.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
 #include "server/freshness.h"
-#include "server/names.h"
+#include "common/names.h"
 #include "server/render.h"
 #include "server/sessions.h"
 #include "server/sitefiles.h"
@@ -39,11 +38,6 @@ constexpr char kFailedSignOn[] = "*No";
 constexpr int kLastLoginCounter = 8;
 // A longer body is not read: nothing on a page form comes near it.
 constexpr unsigned long kMaxBodyBytes = 1024 * 1024;
-
-std::string EnvOrEmpty(const char* name) {
-  const char* value = getenv(name);
-  return value ? value : std::string();
-}
 
 // The value of field n of the request text after key and "=".
 std::string FieldValue(int n, const char* key) {
@@ -146,8 +140,6 @@ void WriteSignOnPage() {
   CreateHTMLLoginPage(counter);
 }
 
-}  // namespace
-
 // The POST body: exactly CONTENT_LENGTH bytes from in, cut at the first NUL
 // byte; empty when fewer arrive or the length is missing, 0, not a plain
 // decimal number or above kMaxBodyBytes.
@@ -161,15 +153,7 @@ std::string ReadPostData(const std::string& content_length, FILE* in) {
   return body;
 }
 
-int HandleRequest() {
-  CgiRequestRec cgi;
-  cgi.Method = EnvOrEmpty("REQUEST_METHOD");
-  cgi.QueryString = EnvOrEmpty("QUERY_STRING");
-  cgi.ContentLength = EnvOrEmpty("CONTENT_LENGTH");
-  cgi.RemoteAddr = EnvOrEmpty("REMOTE_ADDR");
-  cgi.Body = stdin;
-  return HandleCgiRequest(cgi);
-}
+}  // namespace
 
 int HandleCgiRequest(const CgiRequestRec& cgi) {
   Request = RequestRec();
@@ -191,6 +175,8 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
 
   Request.ClientAddr = cgi.RemoteAddr;
   if (Request.ClientAddr.empty()) Request.ClientAddr = kDefaultClient;
+  Request.HttpHost = cgi.HttpHost;
+  Request.UserAgent = cgi.UserAgent;
 
   SettleSignOn();
   AdmitFreeClient();

@@ -14,20 +14,23 @@ struct RequestRec {
   std::string SessionId;    // the request's session id; empty when not signed on
   std::string AbKeCfgPath;  // the runtime configuration file (kRuntimeDir + "ABLKRN.CFG")
   std::string ClientAddr;   // REMOTE_ADDR, or "127.0.0.1" when unset
+  std::string HttpHost;     // HTTP_HOST, as the browser sent it (test mode shows it)
+  std::string UserAgent;    // HTTP_USER_AGENT, as the browser sent it (test mode shows it)
 };
 extern RequestRec Request;  // filled by the request road (request.cc); AbKeURL lives in config.h
 
-// The CGI values that the request road reads.
+// The CGI values of one request, read from the environment by main.cc (the
+// only place that reads it); unset variables are empty.
 struct CgiRequestRec {
   std::string Method;         // REQUEST_METHOD
   std::string QueryString;    // QUERY_STRING
   std::string ContentLength;  // CONTENT_LENGTH
   std::string RemoteAddr;     // REMOTE_ADDR
+  std::string HttpHost;       // HTTP_HOST
+  std::string UserAgent;      // HTTP_USER_AGENT
   std::FILE* Body = nullptr;  // where a POST body is read from (standard input)
 };
 
-// The request road: reads the CGI environment and standard input, settles the
-// sign-on and writes exactly one page. Always returns 0 (the exit status).
-int HandleRequest();
-// The same road for CGI values given directly (fuzz/request_fuzz.cc feeds it bytes).
+// The request road: reads the POST body, settles the sign-on and writes exactly
+// one page. Always returns 0 (the exit status).
 int HandleCgiRequest(const CgiRequestRec& cgi);

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "server/names.h"
+#include "common/names.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 

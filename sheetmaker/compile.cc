@@ -5,9 +5,9 @@
 
 #include <unistd.h>
 
-#include "paths.h"
-#include "server/config.h"
-#include "server/names.h"
+#include "common/paths.h"
+#include "common/config.h"
+#include "common/names.h"
 #include "toolkit/strobj.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "server/runtime.h"
+#include "common/runtime.h"
 #include "sheetmaker/files.h"
 
 constexpr char kSheetmakerVersion[] = "1.0 - 90602";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "server/filerewrite.h"
+#include "common/filerewrite.h"
 
 // A text file's lines: each read up to LF, the LF taken off; a last line without
 // LF is a line too. A trailing CR is left on (callers count it, then drop it).

@@ -1,5 +1,5 @@
 // names_test.cc: the file-name check for request values.
-#include "server/names.h"
+#include "common/names.h"
 
 #include <gtest/gtest.h>
 

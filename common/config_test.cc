@@ -1,5 +1,5 @@
 // config_test.cc: the control file reader and the file times of the freshness check.
-#include "server/config.h"
+#include "common/config.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

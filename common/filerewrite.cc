@@ -1,6 +1,6 @@
 // filerewrite.cc: whole-file replacement through a temporary file (see
 // filerewrite.h).
-#include "server/filerewrite.h"
+#include "common/filerewrite.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,14 +1,14 @@
 // runtime_test.cc: every runtime call against the trial runtime: answers,
 // faults, a runtime that is down, answers of the wrong type, a dropped
 // connection and a runtime that accepts and never answers.
-#include "server/runtime.h"
+#include "common/runtime.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include "harness.h"
-#include "server/config.h"
+#include "common/config.h"
 
 namespace {
 

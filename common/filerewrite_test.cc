@@ -1,5 +1,5 @@
 // filerewrite_test.cc: whole-file replacement through a temporary file.
-#include "server/filerewrite.h"
+#include "common/filerewrite.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // names.cc: the file-name check for request values (see names.h).
-#include "server/names.h"
+#include "common/names.h"
 
 namespace {
 constexpr size_t kMaxNameLength = 64;

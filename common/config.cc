@@ -1,7 +1,7 @@
 // config.cc: the runtime's address from its control file, and the file times
 // that decide whether a site must be compiled (see config.h). Both files belong
 // to the runtime; only the lines named here are read.
-#include "server/config.h"
+#include "common/config.h"
 
 #include <sys/stat.h>
 

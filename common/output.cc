@@ -4,7 +4,7 @@
 // kPageBufferBytes when it is larger: a line-by-line write and flush cost a
 // system call per line, and a CGI page is read whole by the web server anyway.
 // Measured by bench/run.sh; the pages themselves are tested by the program tests.
-#include "server/output.h"
+#include "common/output.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // runtime.cc: every call to the runtime over XML-RPC (see runtime.h). The only
 // file that talks to the XML-RPC library, and the only one with a `try`: the
 // library throws XmlRpcException when an answer has another type or shape.
-#include "server/runtime.h"
+#include "common/runtime.h"
 
 #include <flxmlrpc/XmlRpc.h>
 
@@ -9,7 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "server/config.h"
+#include "common/config.h"
 #include "toolkit/strobj.h"
 
 using XmlRpc::XmlRpcValue;
