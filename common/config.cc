@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kDefaultPort[] = "2110";
 constexpr char kDefaultHost[] = "localhost";
-constexpr long long kNoRuntimeConfig = 0;
-constexpr long long kNoAfEntry = 99999999;
 
 // Reads one line as stored, its line feed included when there is one.
 // Returns false at the end of the file.
@@ -62,7 +60,7 @@ long long GetFileTime(const std::string& path) {
 
 long long GetAFFileTime(const std::string& path) {
   FILE* file = fopen(path.c_str(), "r");
-  if (!file) return kNoRuntimeConfig;
+  if (!file) return kNoRuntimeConfigTime;
   std::string line;
   std::string af_path;
   bool found = false;
@@ -76,6 +74,6 @@ long long GetAFFileTime(const std::string& path) {
     }
   }
   fclose(file);
-  if (!found) return kNoAfEntry;
+  if (!found) return kNoAfEntryTime;
   return GetFileTime(af_path);
 }

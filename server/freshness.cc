@@ -1,17 +1,13 @@
 // freshness.cc: the freshness check and the compiler start (see freshness.h).
 #include "server/freshness.h"
 
+#include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/names.h"
-#include "common/paths.h"
 #include "common/runprogram.h"
 #include "server/request.h"
 
 namespace {
-
-constexpr char kCompilerName[] = "Sheetmaker";
-constexpr long long kNoRuntimeConfigTime = 0;
-constexpr long long kNoAfEntryTime = 99999999;
 
 bool IsKnownTime(long long t) {
   return t != kNoFileTime && t != kNoRuntimeConfigTime && t != kNoAfEntryTime;
@@ -32,5 +28,5 @@ void StartCompiler(const std::string& program, const std::string& site_name) {
 
 void CompileSiteWhenOutOfDate(long long site_time, long long af_time) {
   if (SiteNeedsCompile(site_time, af_time))
-    StartCompiler(std::string(kSiteDir) + kCompilerName, Request.SiteName);
+    StartCompiler(CompilerPath(), Request.SiteName);
 }

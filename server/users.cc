@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
+#include "common/boxfiles.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kUserFileSuffix[] = "_WEBUSERS.USR";
 constexpr char kNoStartPage[] = "*No Start site defined for user";
 constexpr char kNoUserFile[] = "*No valid user file - error opening file";
 constexpr char kAllClients[] = "(ALL)";
@@ -32,7 +32,7 @@ bool ReadUserLine(FILE* file, std::string* line) {
 }  // namespace
 
 std::string CheckWebUser(const std::string& user, const std::string& password) {
-  const std::string path = Request.BaseDir + Request.SiteName + kUserFileSuffix;
+  const std::string path = UserFilePath(Request.BaseDir, Request.SiteName);
   FILE* file = fopen(path.c_str(), "r");
   if (!file) return kNoUserFile;
   std::string result = kNoStartPage + user;
