@@ -9,6 +9,7 @@
 
 #include "common/boxfiles.h"
 #include "common/filerewrite.h"
+#include "common/linereader.h"
 #include "toolkit/cstr.h"
 #include "toolkit/strobj.h"
 
@@ -21,11 +22,10 @@ constexpr size_t kMaxLineBytes = 255;
 // The first line as read: at most kMaxLineBytes bytes, the line feed kept.
 std::string ReadFirstLine(FILE* file) {
   std::string line;
-  int c;
-  while (line.size() < kMaxLineBytes && (c = fgetc(file)) != EOF) {
-    line.push_back(static_cast<char>(c));
-    if (c == '\n') break;
-  }
+  bool ended_lf;
+  if (!ReadLine(file, &line, &ended_lf)) return std::string();
+  if (ended_lf) line += '\n';
+  if (line.size() > kMaxLineBytes) line.resize(kMaxLineBytes);
   return line;
 }
 

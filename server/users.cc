@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/boxfiles.h"
+#include "common/linereader.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
@@ -18,15 +19,8 @@ constexpr char kAllClients[] = "(ALL)";
 // A last line without a line feed is read too: a user file saved without a
 // final line end must not silently lock its last user out.
 bool ReadUserLine(FILE* file, std::string* line) {
-  line->clear();
-  int c;
-  bool any = false;
-  while ((c = fgetc(file)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    line->push_back(static_cast<char>(c));
-  }
-  return any;
+  bool ended_lf;
+  return ReadLine(file, line, &ended_lf);
 }
 
 }  // namespace
