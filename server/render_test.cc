@@ -132,7 +132,8 @@ TEST_F(RenderTest, WholePageInFileOrder) {
   out_.clear();
   WriteAutoRefresh();
   const std::string script = out_;
-  EXPECT_NE(std::string::npos, script.find("'TelvarinServer.ccc?SP=Haus&sitename=Start&sid=S1'}\n"));
+  EXPECT_NE(std::string::npos,
+            script.find("'TelvarinServer.ccc?SP=Haus&sitename=Start&sid=S1'}\n"));
   EXPECT_NE(std::string::npos, script.find("\nsetInterval(\"refresh()\",10000)\n"));
   EXPECT_EQ(
       "<html><head><title>Start</title>\n"
