@@ -213,14 +213,15 @@ async function main() {
     await reload(8000);
     assert.notDeepStrictEqual(readsSince(offset), []);
 
-    // Hidden for two intervals: no reload, no read. Shown again: at once.
+    // Hidden over two ticks: no reload, no read. Shown half an interval after
+    // the second tick: the reload comes at once, well before the third.
     await markPage(page);
     await setHidden(page, true);
     offset = logSize();
-    await page.waitForTimeout(11000);
+    await page.waitForTimeout(10500);
     assert.ok(await pageKept(page), 'the page was reloaded while hidden');
     assert.deepStrictEqual(callsSince(offset), []);
-    await Promise.all([reload(1500), setHidden(page, false)]);
+    await Promise.all([reload(3000), setHidden(page, false)]);
     assert.notDeepStrictEqual(readsSince(offset), []);
 
     // The focus in the set point holds the reload while the test signs off.
