@@ -36,11 +36,12 @@ std::string SignoffLink() {
 }
 
 // The reload script's refresh() skips a tick while the page is hidden and
-// asks to be called once the page is shown again, so a page nobody looks at
-// costs no program run and no runtime reads, yet is fresh as soon as it is
-// seen. It skips a tick while the reader is busy with a form (refreshWaits):
-// a reload would throw away what is being typed. Written before the address
-// line, which ends the function.
+// asks to be called again when the page is shown, so a page nobody looks at
+// costs no program run and no runtime reads, yet reloads as soon as it is seen
+// with a reload overdue; called while shown, it drops that request. It skips a
+// tick while the reader is busy with a form (refreshWaits): a reload would
+// throw away what is being typed. Written before the address line, which ends
+// the function.
 const char* const kRefreshBodyStart[] = {
     "{var d = document;",
     "if (d.hidden) {d.addEventListener('visibilitychange', refresh); return}",
@@ -51,8 +52,9 @@ const char* const kRefreshBodyStart[] = {
 // True while an input element of a form has the focus, or any element's
 // value, tick or selection differs from what the page was loaded with (the
 // defaults the browser keeps), so sending or resetting the form ends the wait.
-// A single selection with no option marked shows its first one; buttons and
-// hidden fields never count.
+// A single selection with no option marked shows its first one. Buttons and
+// hidden fields never count, so the reset button keeping the focus after a
+// reset does not hold the reload.
 const char* const kRefreshWaits[] = {
     "function refreshWaits()",
     "{var d = document, a = d.activeElement, skip = /^(submit|reset|button|image|hidden)$/,",
