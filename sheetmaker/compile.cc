@@ -1,6 +1,6 @@
 // compile.cc: the compiler's line rules, the page-file and site-file rewrites and
 // the run for one site (see compile.h). The runtime is asked only through
-// server/runtime.h; files are rewritten only through ReplaceFileContent.
+// common/runtime.h; files are rewritten only through ReplaceFileContent.
 #include "sheetmaker/compile.h"
 
 #include <unistd.h>
