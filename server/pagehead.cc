@@ -3,7 +3,8 @@
 // test mode lines, heading, form start, navigation paragraph and reload script.
 // Reads PageSettings, SiteSettings and the request record; writes through
 // WriteLine. The renderer (render.cc) decides when each piece is written.
-// Tested by pagehead_test.cc and tests/server_page_test.cc.
+// Tested by pagehead_test.cc and tests/server_page_test.cc; what the reload
+// script holds back, by tests/e2e/browser.js.
 #include "server/pagehead.h"
 
 #include "common/output.h"
