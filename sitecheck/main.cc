@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/config.h"
+#include "common/names.h"
 #include "common/paths.h"
 #include "common/runtime.h"
 #include "sitecheck/findings.h"
@@ -60,6 +61,10 @@ bool ReadArguments(const std::vector<std::string>& args) {
   }
   if (CheckSettings.site.empty() || (runtime && !project.empty())) {
     std::fputs(kUsage, stderr);
+    return false;
+  }
+  if (!IsValidName(CheckSettings.site)) {
+    Print("\"" + CheckSettings.site + "\" is not a site name");
     return false;
   }
   if (CheckSettings.dir.empty() || CheckSettings.dir.back() != '/') CheckSettings.dir += '/';
