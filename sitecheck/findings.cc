@@ -32,26 +32,30 @@ void AddWarning(const std::string& file, int line, const std::string& message) {
   Add(file, line, false, message);
 }
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size() && i < kLongestQuote; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
     if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == '\\') {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02X", c);
       out += hex;
     } else {
-      out += static_cast<char>(c);
+      out += ch;
     }
   }
-  if (text.size() > kLongestQuote) out += "...";
-  return out + "\"";
+  return out;
+}
+
+std::string Quoted(const std::string& text) {
+  if (text.size() <= kLongestQuote) return "\"" + Printable(text) + "\"";
+  return "\"" + Printable(text.substr(0, kLongestQuote)) + "...\"";
 }
 
 std::vector<std::string> ReportLines(const std::string& site) {
   std::vector<std::string> lines;
   for (const Finding& f : Findings.list) {
-    std::string where = f.file;
+    std::string where = Printable(f.file);  // a name from the directory may hold any byte
     if (f.line > 0) where += ":" + std::to_string(f.line);
     lines.push_back(where + ": " + (f.error ? "error: " : "warning: ") + f.message);
   }

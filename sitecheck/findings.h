@@ -23,10 +23,13 @@ extern FindingsRec Findings;  // filled by the checks of one run
 void AddError(const std::string& file, int line, const std::string& message);
 void AddWarning(const std::string& file, int line, const std::string& message);
 
-// The text in double quotes, safe to print on a terminal: bytes below 0x20,
-// 0x7F and 0x80..0x9F (which a terminal may take as control sequences) and the
-// backslash are written as \xNN; a text longer than 60 bytes is cut there and
-// "..." added. Every text from a site file reaches a message through here.
+// The text safe to print on a terminal: bytes below 0x20, 0x7F and 0x80..0x9F
+// (which a terminal may take as control sequences) and the backslash are
+// written as \xNN. File names are printed through here.
+std::string Printable(const std::string& text);
+
+// Printable(text) in double quotes; a text longer than 60 bytes is cut there
+// and "..." added. Every text from a site file reaches a message through here.
 std::string Quoted(const std::string& text);
 
 // "file:line: error: message" ("file: warning: message" for line 0), one per

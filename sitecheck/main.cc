@@ -64,7 +64,7 @@ bool ReadArguments(const std::vector<std::string>& args) {
     return false;
   }
   if (!IsValidName(CheckSettings.site)) {
-    Print("\"" + CheckSettings.site + "\" is not a site name");
+    Print(Quoted(CheckSettings.site) + " is not a site name");
     return false;
   }
   if (CheckSettings.dir.empty() || CheckSettings.dir.back() != '/') CheckSettings.dir += '/';
@@ -75,11 +75,11 @@ bool ReadArguments(const std::vector<std::string>& args) {
   } else if (!project.empty()) {
     std::string text, error;
     if (!ReadWholeFile(project, &text)) {
-      Print(project + ": the project file cannot be read");
+      Print(Printable(project) + ": the project file cannot be read");
       return false;
     }
     if (!ParseProjectNames(text, &error)) {
-      Print(project + ":" + error.substr(5));  // "line N: ..." as "file:N: ..."
+      Print(Printable(project) + ":" + error.substr(5));  // "line N: ..." as "file:N: ..."
       return false;
     }
     CheckSettings.var_idx = ProjectVarIdx;
@@ -95,7 +95,8 @@ int Run(const std::vector<std::string>& args) {
     Print("the runtime at " + (AbKeURL.empty() ? std::string("(no address)") : AbKeURL) +
           " does not answer; the site was not checked");
   } else if (status == kCheckUnreadable) {
-    Print(CheckSettings.dir + CheckSettings.site + ".TVS: the site definition file cannot be read");
+    Print(Printable(CheckSettings.dir + CheckSettings.site) +
+          ".TVS: the site definition file cannot be read");
   } else {
     for (const std::string& line : ReportLines(CheckSettings.site)) Print(line);
   }

@@ -70,7 +70,8 @@ const SiteCase kSiteCases[] = {
        "OBJROW=G@G@0@@1@U@@zwei&Aus&Ein@@\n"
        "OBJROW=H@H@1@@1@U@@2&Aus&Ein&@@\n"   // a closing "&" opens no choice
        "OBJROW=\x1B[2J@x@1\n"                // a terminal's escape is printed escaped
-       "OBJROWS=A@A\nOBJROW=\n"}},           // no object rows: not looked at
+       "OBJROWS=A@A\nOBJROW=\n"               // no object rows: not looked at
+       "OBJROW=1234567890123456789012345678901234567890123456789012345678901@x\n"}},
      nullptr,
      kCheckErrors,
      {"S_Keller.SHT:9: error: object row \"A\" has 9 fields; it needs 10",
@@ -81,7 +82,10 @@ const SiteCase kSiteCases[] = {
       "S_Keller.SHT:14: error: selection \"F\" counts 3 choices but lists 2",
       "S_Keller.SHT:15: error: selection \"G\" has the count \"zwei\", which is not a number",
       "S_Keller.SHT:17: error: object row \"\\x1B[2J\" has 3 fields; it needs 10",
-      "S: 8 errors, 0 warnings"}},
+      "S_Keller.SHT:20: error: object row "
+      "\"123456789012345678901234567890123456789012345678901234567890...\" has 2 fields; it "
+      "needs 10",
+      "S: 9 errors, 0 warnings"}},
     {"macro rows without a label, unknown section headers",
      {{"S_Keller.SHT",
        "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n#4000\n#abc\n#11000=x\n"
@@ -141,11 +145,12 @@ const SiteCase kSiteCases[] = {
       "S: 1 error, 0 warnings"}},
     {"page files the definition does not list",
      {{"S_Alt.SHT", "#1000=Alt\n"}, {"S_X.TVS", "*Site=Y\n"}, {"S_X_Y.SHT", "#1000=Y\n"},
-      {"T_Z.SHT", "#1000=Z\n"}},
+      {"T_Z.SHT", "#1000=Z\n"}, {"S_\x1B]0;x\x07.SHT", "#1000=Z\n"}},
      nullptr,
      kCheckClean,
-     {"S_Alt.SHT: warning: the page file is not listed by \"*Site=\"",
-      "S: 0 errors, 1 warning"}},
+     {"S_\\x1B]0;x\\x07.SHT: warning: the page file is not listed by \"*Site=\"",
+      "S_Alt.SHT: warning: the page file is not listed by \"*Site=\"",
+      "S: 0 errors, 2 warnings"}},
     {"names the project does not know and indices it numbers otherwise",
      {{"S_Keller.SHT",
        "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n#10000\n"
