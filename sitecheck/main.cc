@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/names.h"
 #include "common/paths.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr char kControlFile[] = "CTLKRN.CFG";
 constexpr char kUsage[] =
     "usage: SiteCheck [--dir DIR] [--runtime | --project FILE] SITE\n";
 
@@ -69,7 +69,7 @@ bool ReadArguments(const std::vector<std::string>& args) {
   }
   if (CheckSettings.dir.empty() || CheckSettings.dir.back() != '/') CheckSettings.dir += '/';
   if (runtime) {
-    LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
+    LoadCfgFile(ControlFilePath());
     CheckSettings.var_idx = RuntimeGetVarIdx;
     CheckSettings.obj_idx = RuntimeGetObjIdx;
   } else if (!project.empty()) {
@@ -95,8 +95,8 @@ int Run(const std::vector<std::string>& args) {
     Print("the runtime at " + (AbKeURL.empty() ? std::string("(no address)") : AbKeURL) +
           " does not answer; the site was not checked");
   } else if (status == kCheckUnreadable) {
-    Print(Printable(CheckSettings.dir + CheckSettings.site) +
-          ".TVS: the site definition file cannot be read");
+    Print(Printable(SiteDefinitionPath(CheckSettings.dir, CheckSettings.site)) +
+          ": the site definition file cannot be read");
   } else {
     for (const std::string& line : ReportLines(CheckSettings.site)) Print(line);
   }

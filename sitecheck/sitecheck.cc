@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <set>
 
+#include "common/boxfiles.h"
+#include "common/linereader.h"
 #include "common/names.h"
 #include "sitecheck/findings.h"
 #include "sitecheck/pagecheck.h"
@@ -20,9 +22,6 @@ CheckSettingsRec CheckSettings;
 
 namespace {
 
-constexpr char kSiteSuffix[] = ".TVS";
-constexpr char kPageSuffix[] = ".SHT";
-constexpr char kUserSuffix[] = "_WEBUSERS.USR";
 constexpr char kSiteKey[] = "*Site=";
 constexpr int kUserFields = 3;  // user;password;start page (further fields are not read)
 
@@ -80,16 +79,16 @@ void CheckUnlistedPages(const std::vector<std::string>& listed) {
     while (const dirent* entry = readdir(dir)) {
       const std::string name = entry->d_name;
       if (!BeginsWith(name, head)) continue;
-      if (EndsWith(name, kPageSuffix)) names.push_back(name);
-      if (EndsWith(name, kSiteSuffix))
-        other_sites.push_back(name.substr(0, name.size() - (sizeof kSiteSuffix - 1)) + "_");
+      if (EndsWith(name, kPageFileSuffix)) names.push_back(name);
+      if (EndsWith(name, kSiteFileSuffix))
+        other_sites.push_back(name.substr(0, name.size() - (sizeof kSiteFileSuffix - 1)) + "_");
     }
     closedir(dir);
   }
   std::sort(names.begin(), names.end());  // a directory's order is no order
   for (const std::string& name : names) {
     const std::string page =
-        name.substr(head.size(), name.size() - head.size() - (sizeof kPageSuffix - 1));
+        name.substr(head.size(), name.size() - head.size() - (sizeof kPageFileSuffix - 1));
     if (std::find(listed.begin(), listed.end(), page) != listed.end()) continue;
     bool other = false;
     for (const std::string& o : other_sites) other = other || BeginsWith(name, o);
@@ -98,9 +97,9 @@ void CheckUnlistedPages(const std::vector<std::string>& listed) {
 }
 
 void CheckUserFile() {
-  const std::string file = CheckSettings.site + kUserSuffix;
+  const std::string file = UserFilePath("", CheckSettings.site);
   std::vector<std::string> lines;
-  if (!ReadCheckedLines(CheckSettings.dir + file, &lines)) {
+  if (!ReadCheckedLines(UserFilePath(CheckSettings.dir, CheckSettings.site), &lines)) {
     AddError(file, 0, "the user file cannot be read; nobody can sign on");
     return;
   }
@@ -134,17 +133,11 @@ bool ReadCheckedLines(const std::string& path, std::vector<std::string>* lines) 
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   std::string text;
-  char block[65536];
-  size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
-  const bool failed = std::ferror(file) != 0;
+  bool ended_lf;
+  while (ReadLine(file, &text, &ended_lf)) lines->push_back(text);
+  const bool failed = std::ferror(file) != 0;  // a directory opens but does not read
   std::fclose(file);
-  if (failed) return false;  // a directory opens but does not read
-  size_t start = 0;
-  for (size_t lf; (lf = text.find('\n', start)) != std::string::npos; start = lf + 1)
-    lines->push_back(text.substr(start, lf - start));
-  if (start < text.size()) lines->push_back(text.substr(start));
-  return true;
+  return !failed;
 }
 
 bool TakeLine(const std::string& raw, std::string* text) {
@@ -154,13 +147,14 @@ bool TakeLine(const std::string& raw, std::string* text) {
 }
 
 std::string PageFileName(const std::string& page) {
-  return CheckSettings.site + "_" + page + kPageSuffix;
+  return PageFilePath("", CheckSettings.site, page);
 }
 
 bool PageFileExists(const std::string& page) {
   if (!IsValidName(page)) return false;
   struct stat st;
-  return stat((CheckSettings.dir + PageFileName(page)).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const std::string path = PageFilePath(CheckSettings.dir, CheckSettings.site, page);
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsWholeNumber(const std::string& text) {
@@ -175,14 +169,15 @@ bool IsWholeNumber(const std::string& text) {
 int CheckSite() {
   Findings = FindingsRec();
   CheckSettings.runtime_gone = false;
-  const std::string site_file = CheckSettings.site + kSiteSuffix;
+  const std::string site_file = SiteDefinitionPath("", CheckSettings.site);
   std::vector<std::string> lines;
-  if (!IsValidName(CheckSettings.site) || !ReadCheckedLines(CheckSettings.dir + site_file, &lines))
+  if (!IsValidName(CheckSettings.site) ||
+      !ReadCheckedLines(SiteDefinitionPath(CheckSettings.dir, CheckSettings.site), &lines))
     return kCheckUnreadable;
 
   const std::vector<std::string> pages = CheckSiteFile(site_file, lines);
   for (const std::string& page : pages) {
-    if (!ReadCheckedLines(CheckSettings.dir + PageFileName(page), &lines)) {
+    if (!ReadCheckedLines(PageFilePath(CheckSettings.dir, CheckSettings.site, page), &lines)) {
       AddError(PageFileName(page), 0, "the page file cannot be read");
       continue;
     }
