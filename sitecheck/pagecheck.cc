@@ -81,12 +81,15 @@ int LookUp(const PageWalk& w, const NameLookup& lookup, const std::string& name,
   return index;
 }
 
-// Warns when the index field of a record differs from the runtime's index.
+// Counts an index field that differs from the runtime's index; the first one
+// gets a warning (completed by CheckSite).
 void CompareIndex(const PageWalk& w, const std::string& name, const std::string& field,
                   int index) {
   if (index < 0 || field == IntToStrS(index)) return;
+  if (CheckSettings.stale_indices++ > 0) return;
+  CheckSettings.first_stale_finding = Findings.list.size();
   Warning(w, "index " + Quoted(field) + " of " + Quoted(name) + " is " + IntToStrS(index) +
-                 " in the runtime; the site needs a compile");
+                 " in the runtime");
 }
 
 void CheckSelection(const PageWalk& w, const std::string& name, const std::string& list) {

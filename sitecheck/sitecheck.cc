@@ -169,6 +169,7 @@ bool IsWholeNumber(const std::string& text) {
 int CheckSite() {
   Findings = FindingsRec();
   CheckSettings.runtime_gone = false;
+  CheckSettings.stale_indices = 0;
   const std::string site_file = SiteDefinitionPath("", CheckSettings.site);
   std::vector<std::string> lines;
   if (!IsValidName(CheckSettings.site) ||
@@ -186,5 +187,12 @@ int CheckSite() {
   }
   CheckUnlistedPages(pages);
   CheckUserFile();
+  if (CheckSettings.stale_indices > 0) {
+    const int more = CheckSettings.stale_indices - 1;
+    std::string& message = Findings.list[CheckSettings.first_stale_finding].message;
+    if (more == 1) message += ", and 1 more index field differs";
+    if (more > 1) message += ", and " + IntToStrS(more) + " more index fields differ";
+    message += "; the site needs a compile";
+  }
   return Findings.errors > 0 ? kCheckErrors : kCheckClean;
 }

@@ -26,6 +26,11 @@ struct CheckSettingsRec {
   NameLookup var_idx;    // variables; empty: names are not checked
   NameLookup obj_idx;    // macros; empty: names are not checked
   bool runtime_gone = false;  // a lookup found no runtime: the names stay unchecked
+  // Index fields that differ from the runtime's numbering: one compile mends them
+  // all, so only the first gets a finding (its place in Findings.list), which
+  // CheckSite completes with the number of the others.
+  int stale_indices = 0;
+  size_t first_stale_finding = 0;
 };
 extern CheckSettingsRec CheckSettings;  // set by main (or a test) before CheckSite
 
