@@ -21,8 +21,7 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: SiteCheck [--dir DIR] [--runtime | --project FILE] SITE\n";
+constexpr char kUsage[] = "usage: SiteCheck [--dir DIR] [--runtime | --project FILE] SITE\n";
 
 void Print(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);

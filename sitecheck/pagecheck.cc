@@ -23,8 +23,8 @@ constexpr int kObjectTable = 10000;
 constexpr int kMacroTable = 11000;
 constexpr int kHtmlBlock1 = 20000;
 constexpr int kHtmlBlock2 = 21000;
-constexpr int kKnownSections[] = {1000, 3000, 6000, 7000, 8000, 9000, 9001,
-                                  10000, 11000, 20000, 21000};
+constexpr int kKnownSections[] = {1000, 3000,  6000,  7000,  8000, 9000,
+                                  9001, 10000, 11000, 20000, 21000};
 
 constexpr int kObjRowFields = 10;
 constexpr int kObjRowIndexField = 5;
@@ -83,8 +83,7 @@ int LookUp(const PageWalk& w, const NameLookup& lookup, const std::string& name,
 
 // Counts an index field that differs from the runtime's index; the first one
 // gets a warning (completed by CheckSite).
-void CompareIndex(const PageWalk& w, const std::string& name, const std::string& field,
-                  int index) {
+void CompareIndex(const PageWalk& w, const std::string& name, const std::string& field, int index) {
   if (index < 0 || field == IntToStrS(index)) return;
   if (CheckSettings.stale_indices++ > 0) return;
   CheckSettings.first_stale_finding = Findings.list.size();
@@ -196,10 +195,14 @@ void CheckContent(PageWalk& w, const std::string& line) {
       if (!v.empty()) w.file_version = C_StrToInt(v);
       CheckNumberKeys(w.file, w.line_no, line, kPageNumberKeys);
       break;
-    case kLayoutSection: CheckNumberKeys(w.file, w.line_no, line, kLayoutNumberKeys); break;
+    case kLayoutSection:
+      CheckNumberKeys(w.file, w.line_no, line, kLayoutNumberKeys);
+      break;
     // Every line of a navigation section is a list; one without "NAVI=" an empty one.
     case kTopNavigation:
-    case kBottomNavigation: CheckNavigation(w, StrGetKeyRow("NAVI", line)); break;
+    case kBottomNavigation:
+      CheckNavigation(w, StrGetKeyRow("NAVI", line));
+      break;
     case kObjectTable:
       v = StrGetKeyRow("OBJROW", line);
       if (!v.empty()) CheckObjectRow(w, v);
@@ -208,9 +211,14 @@ void CheckContent(PageWalk& w, const std::string& line) {
       v = StrGetKeyRow("MACRO", line);
       if (!v.empty()) CheckMacroRow(w, v);
       break;
-    case kHtmlBlock1: CheckReferences(w, StrGetKeyRow("HTML1", line)); break;
-    case kHtmlBlock2: CheckReferences(w, StrGetKeyRow("HTML2", line)); break;
-    default: break;
+    case kHtmlBlock1:
+      CheckReferences(w, StrGetKeyRow("HTML1", line));
+      break;
+    case kHtmlBlock2:
+      CheckReferences(w, StrGetKeyRow("HTML2", line));
+      break;
+    default:
+      break;
   }
 }
 

@@ -40,8 +40,7 @@ bool ParseIndex(const std::string& text, int* index) {
   return true;
 }
 
-int Find(const std::map<std::string, int>& names, const std::string& name,
-         CallOutcome* outcome) {
+int Find(const std::map<std::string, int>& names, const std::string& name, CallOutcome* outcome) {
   *outcome = CallOutcome::kOk;
   const auto it = names.find(UpperName(name));
   return it == names.end() ? -1 : it->second;

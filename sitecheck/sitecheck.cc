@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 
 #include "common/boxfiles.h"
 #include "common/linereader.h"
@@ -26,7 +25,8 @@ constexpr char kSiteKey[] = "*Site=";
 constexpr int kUserFields = 3;  // user;password;start page (further fields are not read)
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool BeginsWith(const std::string& text, const std::string& head) {
@@ -53,8 +53,9 @@ std::vector<std::string> CheckSiteFile(const std::string& site_file,
     if (BeginsWith(line, kSiteKey)) {
       const std::string page = line.substr(sizeof kSiteKey - 1);
       if (!PageFileExists(page)) {
-        AddError(site_file, line_no, "the page " + Quoted(page) + " has no page file" +
-                                         (IsValidName(page) ? " " + PageFileName(page) : ""));
+        AddError(site_file, line_no,
+                 "the page " + Quoted(page) + " has no page file" +
+                     (IsValidName(page) ? " " + PageFileName(page) : ""));
       } else if (std::find(pages.begin(), pages.end(), page) == pages.end()) {
         pages.push_back(page);
       }
@@ -62,8 +63,8 @@ std::vector<std::string> CheckSiteFile(const std::string& site_file,
     }
     const std::string start = StrGetKeyRow("STARTPAGE", line);
     if (!start.empty() && !PageFileExists(start))
-      AddError(site_file, line_no, "STARTPAGE names the page " + Quoted(start) +
-                                       ", which has no page file");
+      AddError(site_file, line_no,
+               "STARTPAGE names the page " + Quoted(start) + ", which has no page file");
     CheckNumberKeys(site_file, line_no, line, {"BW"});
   }
   return pages;
@@ -111,17 +112,18 @@ void CheckUserFile() {
     const std::string user = StrGetIndex(line, 1, ';');
     const int fields = static_cast<int>(std::count(line.begin(), line.end(), ';')) + 1;
     if (fields < kUserFields) {
-      AddError(file, line_no, "the line has " + IntToStrS(fields) +
-                                  (fields == 1 ? " field" : " fields") +
-                                  "; it needs user;password;start page");
+      AddError(file, line_no,
+               "the line has " + IntToStrS(fields) + (fields == 1 ? " field" : " fields") +
+                   "; it needs user;password;start page");
       continue;
     }
     const std::string start = TrimmedStartPage(StrGetIndex(line, 3, ';'));
     if (start.empty()) {
       AddError(file, line_no, "the user " + Quoted(user) + " has no start page");
     } else if (!PageFileExists(start)) {
-      AddError(file, line_no, "the user " + Quoted(user) + " has the start page " +
-                                  Quoted(start) + ", which has no page file");
+      AddError(file, line_no,
+               "the user " + Quoted(user) + " has the start page " + Quoted(start) +
+                   ", which has no page file");
     }
   }
 }

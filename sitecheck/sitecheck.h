@@ -21,10 +21,10 @@
 using NameLookup = std::function<int(const std::string& name, CallOutcome* outcome)>;
 
 struct CheckSettingsRec {
-  std::string dir;       // the site directory, ending in "/" (the box's, or --dir)
-  std::string site;      // the site name; passes IsValidName
-  NameLookup var_idx;    // variables; empty: names are not checked
-  NameLookup obj_idx;    // macros; empty: names are not checked
+  std::string dir;            // the site directory, ending in "/" (the box's, or --dir)
+  std::string site;           // the site name; passes IsValidName
+  NameLookup var_idx;         // variables; empty: names are not checked
+  NameLookup obj_idx;         // macros; empty: names are not checked
   bool runtime_gone = false;  // a lookup found no runtime: the names stay unchecked
   // Index fields that differ from the runtime's numbering: one compile mends them
   // all, so only the first gets a finding (its place in Findings.list), which
