@@ -1,13 +1,16 @@
 // sitecheck_fuzz.cc: the site checker's page-file rules over any bytes, as a
 // page file of site "S", with name lookups that answer from the name alone (no
-// runtime). Promises checked: every finding names a line of the file, and every
-// printed line is free of bytes a terminal takes as control.
+// runtime), and the same bytes as a trial-runtime project file. Promises
+// checked: every finding names a line of the file, every printed line is free
+// of bytes a terminal takes as control, and a project that does not parse
+// says on which line.
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "sitecheck/findings.h"
 #include "sitecheck/pagecheck.h"
+#include "sitecheck/projectnames.h"
 #include "sitecheck/sitecheck.h"
 
 using fuzzsupport::Require;
@@ -25,8 +28,13 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path =
-      fuzzsupport::WriteScratchFile(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  std::string error;
+  if (!ParseProjectNames(text, &error)) {
+    Require(error.compare(0, 5, "line ") == 0, "a project error names its line");
+  }
+
+  const std::string path = fuzzsupport::WriteScratchFile(text);
   CheckSettings = CheckSettingsRec();
   CheckSettings.dir = path.substr(0, path.rfind('/') + 1);
   CheckSettings.site = "S";
