@@ -1,8 +1,9 @@
 // sitefiles.cc: the site definition file and the page files: the shared line
-// rules, the site settings reader and the keys of the page
-// settings sections (1000 page, 3000 layout, 6000 object columns, 7000 auto
-// refresh). Holds the records SiteSettings and PageSettings. The renderer
-// (render.cc) owns the order in which a page file's lines are acted on.
+// rules, the site settings reader and the keys of the page settings sections
+// (1000 page, 3000 layout, 6000 object columns, 7000 auto refresh); header
+// lines are read by common/pageheader. Holds the records SiteSettings and
+// PageSettings. The renderer (render.cc) owns the order in which a page file's
+// lines are acted on.
 // Tested by sitefiles_test.cc (temp files) and tests/server_page_test.cc.
 #include "server/sitefiles.h"
 
