@@ -10,7 +10,7 @@ set(CPACK_PACKAGE_CONTACT "Telvarin maintainers <telvarin@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Web front end of a home-automation controller (CGI programs for lighttpd)")
 set(CPACK_PACKAGE_DESCRIPTION
-    "TelvarinServer.ccc serves a site's pages with live values from the automation runtime; TelvarinInterface.ccc is the administration interface; Sheetmaker compiles the site files against the runtime's numbering.")
+    "TelvarinServer.ccc serves a site's pages with live values from the automation runtime; TelvarinInterface.ccc is the administration interface; Sheetmaker compiles the site files against the runtime's numbering; SiteCheck checks a site's files and prints what is wrong in them.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "web")
 # The libraries the programs link, found by dpkg-shlibdeps with their versions.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check-package.sh SOURCE_DIR BUILD_DIR: builds the Debian package the way a
 # real box gets it (the real fixed directories, which are the defaults; no
-# root needed) in BUILD_DIR and checks what it holds: the four files at their
+# root needed) in BUILD_DIR and checks what it holds: the five files at their
 # places with their modes, the dependencies on the linked runtime libraries,
 # the real fixed directories compiled into the programs, an install into a
 # private root with its postinst, and the snippet as lighttpd reads it.
@@ -24,6 +24,7 @@ expect_file() {  # mode pattern, path
   grep -Eq "^$1 .* \./${2#/}\$" <<<"$listing" || fail "$2 missing or not $1"
 }
 expect_file '-rwxr-xr-x' /usr/local/telvarinserver/Sheetmaker
+expect_file '-rwxr-xr-x' /usr/local/telvarinserver/SiteCheck
 expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinServer.ccc
 expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinInterface.ccc
 expect_file '-rw-r--r--' /etc/lighttpd/conf-available/50-telvarin.conf
@@ -54,7 +55,7 @@ trap 'rm -rf "$x"' EXIT
 dpkg-deb -x "$deb" "$x"
 dpkg-deb -e "$deb" "$x/DEBIAN"
 for prog in var/www/html/telvarin/TelvarinServer.ccc var/www/html/telvarin/TelvarinInterface.ccc \
-            usr/local/telvarinserver/Sheetmaker; do
+            usr/local/telvarinserver/Sheetmaker usr/local/telvarinserver/SiteCheck; do
   # The compiler may share string tails, so look for the common part, and for
   # no sign of a test or demo box.
   grep -aq '/usr/local/' "$x/$prog" || fail "$prog lacks the fixed directories"
