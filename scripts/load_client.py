@@ -12,11 +12,16 @@
 # kind), the files (page files whole and compiled against the new numbering,
 # the same as one more Sheetmaker run gives, no temporary files, session files
 # well formed and exactly those of the clients still signed on), the runtime's
-# call log (writes and macro starts within what the clients sent, the compile
-# under load), lighttpd's error log (the programs write nothing to standard
-# error) and that no program process is left. Prints the counts; exits 1 with
-# a "FAIL:" line per failed check. Standard library only.
+# call log (writes and macro starts within what the clients sent, each write
+# to the variable and each start of the macro that the sending page showed,
+# by the numbering in force when the runtime got it; the compile under load),
+# lighttpd's error log (the programs write nothing to standard error) and that
+# no program process is left. A form of a page from before the compile is
+# refused with a notice; a changed field whose value changed since its page
+# was shown is listed as not written. Prints the counts; exits 1 with a
+# "FAIL:" line per failed check. Standard library only.
 import argparse
+import html
 import html.parser
 import http.client
 import os
@@ -38,6 +43,8 @@ PAGE_END = "</body></html>\n"
 FIXED_TITLES = {"Telvarin-Server Anmeldung": "login", "Telvarin-Server Error": "error",
                 "Telvarin-Server Signoff": "signoff"}
 UNAVAILABLE = "Wert nicht verf&uuml;gbar"
+STALE_NOTICE = "Die Seite war veraltet; bitte die Werte erneut eingeben."
+CHANGED_NOTICE = "Nicht \xfcbernommen (inzwischen ge\xe4ndert): "
 INVALID_INDEX = "ung\xfcltiger Index"
 # Values a user types; one has blanks, one an umlaut (sent as %FC).
 NUMBERS = ["19,5", "20", "20,5", "21", "21,5", "22", "22,5", "23", "23,5"]
@@ -70,7 +77,12 @@ def demo_pages(demo_site):
         heading = next(l[6:] for l in lines if l.startswith("SHEAD="))
         rows = sum(1 for l in lines if l.startswith(("OBJROW=", "MACRO=")))
         form = any(l.startswith("OBJCOLS=") and "2x" in l for l in lines)
-        pages[name] = {"heading": heading, "rows": rows, "form": form, "lines": lines}
+        # A row's label as the browser shows it -> its variable; the macros in order.
+        labels = {html.unescape(l[7:].split("@")[1]): l[7:].split("@")[0].upper()
+                  for l in lines if l.startswith("OBJROW=")}
+        macros = [l[6:].split("@")[0].upper() for l in lines if l.startswith("MACRO=")]
+        pages[name] = {"heading": heading, "rows": rows, "form": form, "lines": lines,
+                       "labels": labels, "macros": macros}
     return pages
 
 
@@ -128,12 +140,16 @@ def page_kind(body):
 
 
 class FormParser(html.parser.HTMLParser):
-    """The controls of a page's first form in document order, and its links."""
+    """The controls of a page's first form in document order, the form's address,
+    the page's links, and for each control the label of its table row."""
 
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.controls = []   # [kind, name, value, options]
+        self.controls = []   # [kind, name, value, options, row label]
+        self.action = None
         self.links = []
+        self.label = None    # text of the last object cell (td.objcs)
+        self.in_label = False
         self.in_form = False
         self.select = None
         self.in_option = False
@@ -142,25 +158,34 @@ class FormParser(html.parser.HTMLParser):
         a = {k.lower(): (v or "") for k, v in attrs}
         if tag == "form":
             self.in_form = True
+            if self.action is None:
+                self.action = a.get("action", "")
+        elif tag == "td" and a.get("class") == "objcs":
+            self.label = ""
+            self.in_label = True
         elif tag == "a" and "href" in a:
             self.links.append(a["href"].strip())
         elif not self.in_form:
             return
         elif tag == "input":
             self.controls.append([a.get("type", "text").lower(), a.get("name", ""),
-                                  a.get("value", ""), None])
+                                  a.get("value", ""), None, self.label])
         elif tag == "select":
-            self.select = ["select", a.get("name", ""), None, []]
+            self.select = ["select", a.get("name", ""), None, [], self.label]
             self.controls.append(self.select)
         elif tag == "option" and self.select is not None:
             self.select[3].append(["", "selected" in a])
             self.in_option = True
 
     def handle_data(self, data):
+        if self.in_label:
+            self.label += data
         if self.in_option:
             self.select[3][-1][0] += data
 
     def handle_endtag(self, tag):
+        if tag == "td":
+            self.in_label = False
         if tag == "form":
             self.in_form = False
         elif tag == "option":
@@ -201,7 +226,12 @@ class Stats:
         self.spans = []           # (wall-clock start, end) of every answered request
         self.failures = []
         self.stale_errors = 0     # error pages answering forms of renumbered pages
-        self.stale_writes = 0     # changed fields of such forms answered with a page
+        self.stale_refused = 0    # forms refused as from a page of an older compile
+        self.stale_sent = 0       # forms sent from pages shown before the reload ended
+        self.refused_page_starts = []  # (wall-clock start of the page, name) of refused forms
+        self.changed_listed = 0   # changed fields not written: changed since shown
+        self.intended = set()     # (variable, value as the runtime logs it) sent as changed
+        self.intended_macros = set()  # macro names ticked
         self.stale_pages = 0      # site pages whose request began before the reload ended
         self.stale_unavailable = 0  # of those, pages with an unavailable value or bad index
         self.forms = 0
@@ -209,7 +239,7 @@ class Stats:
         self.fields_changed = 0
         self.macros_ticked = 0
         self.writes_min = 0       # writes the runtime must have seen
-        self.writes_max = 0       # and may have seen (stale forms stop at a refusal)
+        self.writes_max = 0       # and may have seen (a form stops at a refused write)
         self.macros_min = 0
         self.macros_max = 0
         self.held_sessions = {}   # client address -> session id still signed on
@@ -344,7 +374,7 @@ class Client(threading.Thread):
 
     def login_fields(self, page, wrong):
         fields = []
-        for kind, name, value, _ in page.controls:
+        for kind, name, value, _, _ in page.controls:
             if kind == "hidden":
                 fields.append((name, value))
             elif name == "User":
@@ -388,40 +418,73 @@ class Client(threading.Thread):
 
     def send_form(self):
         name, page, start = self.page
+        info = self.pages[name]
         fields, changed, macros = [], 0, 0
-        for kind, fname, value, options in page.controls:
+        intended, intended_macros = set(), set()
+        boxes = 0
+        for kind, fname, value, options, label in page.controls:
+            new = value
             if kind == "hidden":
                 fields.append((fname, value))
             elif kind == "text":
                 if self.rng.random() < 0.3:
                     pool = NUMBERS if fname.startswith("N") else TEXTS
-                    value = self.rng.choice([v for v in pool if v != value])
-                    changed += 1
-                fields.append((fname, value))
+                    new = self.rng.choice([v for v in pool if v != value])
+                fields.append((fname, new))
             elif kind == "select":
                 if self.rng.random() < 0.3:
-                    value = self.rng.choice([o[0] for o in options if o[0] != value])
-                    changed += 1
-                fields.append((fname, value))
-            elif kind == "checkbox" and self.rng.random() < 0.1:
-                fields.append((fname, value))
-                macros += 1
+                    new = self.rng.choice([o[0] for o in options if o[0] != value])
+                fields.append((fname, new))
+            elif kind == "checkbox":
+                # The page's macro rows in the order of its file.
+                if boxes < len(info["macros"]) and self.rng.random() < 0.1:
+                    fields.append((fname, value))
+                    intended_macros.add(info["macros"][boxes])
+                    macros += 1
+                boxes += 1
             elif kind == "submit":
                 fields.append((fname, value))
+            if kind in ("text", "select") and new != value:
+                changed += 1
+                variable = info["labels"].get(label)
+                if variable is None:
+                    self.fail("page %s: an input in the row %r, which the page has not" %
+                              (name, label))
+                # A number goes to the runtime bare, any other value in quotes.
+                intended.add((variable, new if fname.startswith("N") else '"%s"' % new))
         stale = self.stale(start)
-        got = self.request("form send", body=encode_fields(fields))
+        action = page.action or ""
+        query = action.split("?", 1)[1] if "?" in action else ""
+        if not re.fullmatch(r"ST=[0-9]+-[0-9]+-[0-9]+", query):
+            self.fail("page %s: the form's address %r carries no stamp" % (name, action))
+        got = self.request("form send", query=query, body=encode_fields(fields))
+        refused = bool(got) and got[0] == "site" and STALE_NOTICE in got[2]
+        listed = got[2].count(CHANGED_NOTICE) if got and got[0] == "site" else 0
+        if refused:   # checked against the last compile's time at the end
+            with self.stats.lock:
+                self.stats.refused_page_starts.append(
+                    (time.time() - (time.monotonic() - start), name))
+        if listed > changed:
+            self.fail("form send on %s: %d rows listed as not written, %d changed"
+                      % (name, listed, changed))
         with self.stats.lock:
             s = self.stats
             s.forms += 1
             s.forms_changed += changed > 0
             s.fields_changed += changed
             s.macros_ticked += macros
-            s.writes_max += changed
-            s.macros_max += macros
-            if got and got[0] == "site":
-                s.writes_min += changed
+            s.stale_sent += stale
+            s.intended |= intended
+            s.intended_macros |= intended_macros
+            if refused:   # nothing applied
+                s.stale_refused += 1
+            else:
+                s.writes_max += changed - listed
+                s.macros_max += macros
+            if got and got[0] == "site" and not refused:
+                s.writes_min += changed - listed
                 s.macros_min += macros
-                s.stale_writes += changed if stale else 0
+                s.changed_listed += listed
         if not got:
             return
         if got[0] == "error" and stale:
@@ -486,6 +549,50 @@ def call_log(path, offset):
         during = sum(1 for m in methods[lookups[0]:lookups[-1]]
                      if m in ("getvarbyidx", "getvarbyname"))
     return counts, during
+
+
+def misdirected(path, offset, reload_offsets, old_project, new_project, stats):
+    """Writes and macro starts that reached another variable or macro than the
+    page that sent them showed: each call's index is named by the numbering in
+    force when the runtime logged it (before the reload the old, after it the
+    new, in between either), and some client must have sent that name that
+    value (or ticked that macro). Returns (count, examples)."""
+    old_vars, old_macros = project_indices(old_project)
+    new_vars, new_macros = project_indices(new_project)
+    def names(table, index):
+        return {n for n, i in table.items() if i == index}
+    count, examples = 0, []
+    with open(path, "rb") as f:
+        f.seek(offset)
+        data = f.read().decode("latin-1")
+    pos = offset
+    for line in data.split("\n"):
+        at, pos = pos, pos + len(line) + 1
+        f = line.split("\t")
+        if f[0] == "setvarbyidx" and len(f) == 2 and "=" in f[1]:
+            index, value = f[1].split("=", 1)
+            tables = (old_vars, new_vars)
+            intended = {n for n, v in stats.intended if v == value}
+        elif f[0] == "startmacroidx" and len(f) == 2:
+            index, value = f[1], None
+            tables = (old_macros, new_macros)
+            intended = stats.intended_macros
+        else:
+            continue
+        if not index.isdigit():
+            count += 1
+            examples.append(line)
+            continue
+        candidates = set()
+        if at < reload_offsets[1]:
+            candidates |= names(tables[0], int(index))
+        if at >= reload_offsets[0]:
+            candidates |= names(tables[1], int(index))
+        # An index that names nothing is refused by the runtime: it lands nowhere.
+        if candidates and not candidates & intended:
+            count += 1
+            examples.append("%s (names %s)" % (line, ", ".join(sorted(candidates))))
+    return count, examples
 
 
 def program_processes(box, lighttpd_pid):
@@ -593,6 +700,9 @@ def main():
     failures = stats.failures
     site_path = os.path.join(args.site_dir, SITE + ".TVS")
     old_vars, _ = project_indices(args.project)
+    old_project = args.project + ".before"
+    with open(args.project, "rb") as src, open(old_project, "wb") as dst:
+        dst.write(src.read())
     log_start = os.path.getsize(args.calls_log)
     tvs_before = os.stat(site_path).st_mtime_ns
 
@@ -610,6 +720,7 @@ def main():
     time.sleep(max(0.0, began + args.seconds / 2.0 - time.monotonic()))
     write_whole(args.project, renumbered_project(args.project))
     port_inode = os.stat(args.port_file).st_ino
+    reload_state["log_sent"] = os.path.getsize(args.calls_log)
     reload_state["sent"] = time.monotonic()
     os.kill(args.runtime_pid, signal.SIGHUP)
     while time.monotonic() < reload_state["sent"] + 10:
@@ -622,6 +733,7 @@ def main():
     else:
         fail(failures, "the runtime did not reload within 10 s")
     reload_state["done"] = time.monotonic()
+    reload_state["log_done"] = os.path.getsize(args.calls_log)
     print("load: project renumbered at %.1f s; runtime reloaded in %.0f ms" %
           (reload_state["sent"] - began, 1000 * (reload_state["done"] - reload_state["sent"])),
           flush=True)
@@ -668,6 +780,19 @@ def main():
         fail(failures, "the runtime saw %d macro starts; the clients ticked %d (%d answered "
              "with a page)" % (starts, stats.macros_max, stats.macros_min))
 
+    astray, astray_examples = misdirected(
+        args.calls_log, log_start, (reload_state["log_sent"], reload_state["log_done"]),
+        old_project, args.project, stats)
+    # File times lag the clock by up to a tick: a page begun that close to the
+    # rewrite may have been read before it.
+    for began, name in stats.refused_page_starts:
+        if began > compiled_at + 0.05:
+            fail(failures, "a form of %s was refused as stale, but its page began %.3f s after "
+                 "the last compile" % (name, began - compiled_at))
+    if astray:
+        fail(failures, "%d writes or macro starts reached another variable or macro than "
+             "their page showed, e.g. %s" % (astray, "; ".join(astray_examples[:3])))
+
     check_site_files(args, pages, failures)
     sessions = check_sessions(args, stats, failures)
 
@@ -692,9 +817,12 @@ def main():
     print("errors: %d error pages (%d for forms of pages shown before the renumbering, "
           "allowed; %d elsewhere)" % (errors, stats.stale_errors, errors - stats.stale_errors))
     print("reload: %d site pages began before it ended (%d of them with an unavailable "
-          "value or invalid index, allowed); %d changed fields of forms from such pages "
-          "were written by their old index" % (stats.stale_pages, stats.stale_unavailable,
-                                               stats.stale_writes))
+          "value or invalid index, allowed); %d forms sent from such pages"
+          % (stats.stale_pages, stats.stale_unavailable, stats.stale_sent))
+    print("forms refused as stale (their page came before a compile): %d" % stats.stale_refused)
+    print("writes to another variable (or starts of another macro) than the page showed: %d"
+          % astray)
+    print("changed fields not written, changed since shown: %d" % stats.changed_listed)
     print("form sends: %d (%d with changes: %d fields; %d macros ticked)"
           % (stats.forms, stats.forms_changed, stats.fields_changed, stats.macros_ticked))
     print("runtime saw: %d writes (setvarbyidx), %d macro starts, %d value reads"

@@ -26,6 +26,8 @@ int main() {
     cgi.RemoteAddr = EnvOrEmpty("REMOTE_ADDR");
     cgi.HttpHost = EnvOrEmpty("HTTP_HOST");
     cgi.UserAgent = EnvOrEmpty("HTTP_USER_AGENT");
+    cgi.SecFetchSite = EnvOrEmpty("HTTP_SEC_FETCH_SITE");
+    cgi.Origin = EnvOrEmpty("HTTP_ORIGIN");
     cgi.Body = stdin;
     return HandleCgiRequest(cgi);
   } catch (...) {

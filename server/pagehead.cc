@@ -128,7 +128,9 @@ void WritePageHead() {
   WriteLine("<h1>" + p.SHEAD + "</h1>");
   if (p.hasForm) {
     // The hidden values are not quoted; form submission reads these three back.
-    WriteLine("<form name=\"FORM1\" action=\"TelvarinServer.ccc\" method=\"POST\">");
+    // The stamp is digits and "-" only (common/filestamp.h): nothing to escape.
+    const std::string stamp = p.formStamp.empty() ? std::string() : "?ST=" + p.formStamp;
+    WriteLine("<form name=\"FORM1\" action=\"TelvarinServer.ccc" + stamp + "\" method=\"POST\">");
     WriteLine("<input type=\"hidden\" name=\"SP\" value=" + Request.SiteName + ">");
     WriteLine("<input type=\"hidden\" name=\"sitename\" value=" + Request.PageName + ">");
     WriteLine("<input type=\"hidden\" name=\"sid\" value=" + Request.SessionId + ">");

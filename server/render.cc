@@ -6,6 +6,8 @@
 #include "server/render.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "server/objrows.h"
 #include "common/output.h"
@@ -70,14 +72,29 @@ struct PageWalk {
   int code = 0;                // section of the current line; lines before any header are 0
   std::string bottom_nav;      // last "NAVI" value of section 9001
   bool bottom_pending = false; // a section 9001 line was read
+  std::vector<std::string> notices;  // lines still to write above the first object table
 };
+
+// The notices of the form just sent, each one line, aligned as the object table.
+void WritePendingNotices(PageWalk& walk) {
+  const int margin = PageSettings.LMOBJ;
+  const std::string start =
+      margin > 0
+          ? "<p class=objcs style=\"text-align:left; margin-left:" + IntToStrS(margin) + "mm\">"
+          : std::string("<p class=objcs align=center>");
+  for (const std::string& notice : walk.notices) WriteLine(start + notice + "</p>");
+  walk.notices.clear();
+}
 
 void HandleHeaderLine(PageWalk& walk, const std::string& line) {
   if (walk.code == kObjectTable || walk.code == kMacroTable) WriteLine("</table><hr>");
   std::string param;
   ReadPageHeader(line.substr(1), &walk.code, &param);
   switch (walk.code) {
-    case kObjectTable: WriteObjectTableStart(); break;
+    case kObjectTable:
+      WritePendingNotices(walk);
+      WriteObjectTableStart();
+      break;
     case kMacroTable: WriteMacroTableStart(); break;
     case 1000:
       PageSettings.pageTitle = param;
@@ -133,8 +150,10 @@ void HandleContentLine(PageWalk& walk, const std::string& line) {
 
 }  // namespace
 
-int RenderSitePage(const std::string& path) {
+int RenderSitePage(const std::string& path, const std::string& form_stamp,
+                   const std::vector<std::string>& notices) {
   SetFontStartValues();
+  PageSettings.formStamp = form_stamp;
   WriteLine("Content-type: text/html");
   WriteLine("");
   WriteLine("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">");
@@ -146,6 +165,7 @@ int RenderSitePage(const std::string& path) {
     return 3;
   }
   PageWalk walk;
+  walk.notices = notices;
   std::string line;
   while (ReadFileLine(file, &line)) {
     if (line[0] == '#') {
@@ -157,6 +177,7 @@ int RenderSitePage(const std::string& path) {
   std::fclose(file);
 
   // A page file that ends inside a table leaves it open, as the lines dictate.
+  WritePendingNotices(walk);
   if (PageSettings.hasForm) WriteButtonRow();
   if (walk.bottom_pending) WriteNavigationBar(walk.bottom_nav);
   if (PageSettings.AutoAkt) WriteAutoRefresh();

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/output.h"
 #include "server/pagehead.h"
@@ -43,12 +44,14 @@ class RenderTest : public ::testing::Test {
     rmdir(dir_.c_str());
   }
   // Renders a page file with these bytes; returns the output below the document type.
-  std::string Render(const std::string& bytes, int want_result = 0) {
+  std::string Render(const std::string& bytes, int want_result = 0,
+                     const std::string& stamp = "",
+                     const std::vector<std::string>& notices = {}) {
     std::FILE* f = std::fopen(path_.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     out_.clear();
-    EXPECT_EQ(want_result, RenderSitePage(path_));
+    EXPECT_EQ(want_result, RenderSitePage(path_, stamp, notices));
     EXPECT_EQ(0u, out_.find(kTop));
     return out_.substr(std::string(kTop).size());
   }
@@ -238,6 +241,33 @@ TEST_F(RenderTest, HeaderParametersAndBottomNavigation) {
                      std::string(kSignoff) + "<hr>\n<p class=\"navics\" align=\"center\" ><br>\n"
                      "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=b&sid=S1\">B</a> &nbsp;\n" +
                      kSignoff + "</body></html>\n"))
+      << out;
+}
+
+TEST_F(RenderTest, NoticesAboveTheFirstObjectTableOrBeforeTheButtons) {
+  // Above the first object table only, aligned as it; the form's address
+  // carries the stamp.
+  std::string out = Render("#1000=Start\n#3000\nLMOBJ=7\n#6000\nOBJCOLS=0x;2x;\n#8000\nSHEAD=H\n"
+                           "#11000\n#10000\n#10000\n", 0, "12-34-56", {"Eins", "Zwei"});
+  EXPECT_NE(std::string::npos,
+            out.find("<form name=\"FORM1\" action=\"TelvarinServer.ccc?ST=12-34-56\""))
+      << out;
+  EXPECT_NE(std::string::npos,
+            out.find("<input type=\"hidden\" name=\"sid\" value=S1>\n"
+                     "<table ID=TabMacro border=0 cellspacing=0 cellpadding=0 align=center>\n"
+                     "</table><hr>\n"
+                     "<p class=objcs style=\"text-align:left; margin-left:7mm\">Eins</p>\n"
+                     "<p class=objcs style=\"text-align:left; margin-left:7mm\">Zwei</p>\n"
+                     "<table ID=TabObj border=0 cellspacing=0 cellpadding=0 "
+                     "style=\"text-align:left; margin-left:7mm\">\n</table><hr>\n"
+                     "<table ID=TabObj "))
+      << out;
+  // A page without tables: before the button row; no stamp, the address alone.
+  PageSettings = PageSettingsRec();
+  out = Render("#1000=Start\n#6000\nOBJCOLS=2x;\n#8000\nSHEAD=H\n", 0, "", {"Eins"});
+  EXPECT_NE(std::string::npos, out.find("action=\"TelvarinServer.ccc\" method")) << out;
+  EXPECT_NE(std::string::npos,
+            out.find("<p class=objcs align=center>Eins</p>\n<p align=center>\n<input type=reset"))
       << out;
 }
 

@@ -7,15 +7,18 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/boxfiles.h"
 #include "common/config.h"
+#include "common/filestamp.h"
 #include "common/paths.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
 #include "server/freshness.h"
 #include "common/names.h"
 #include "server/render.h"
+#include "server/requestorigin.h"
 #include "server/sessions.h"
 #include "server/sitefiles.h"
 #include "server/users.h"
@@ -32,6 +35,7 @@ constexpr char kNoFormMarker[] = "*";
 constexpr char kSignOffPage[] = "signoff";
 constexpr char kFreeUser[] = "ALL";
 constexpr char kFailedSignOn[] = "*No";
+constexpr char kFormStampKey[] = "ST";
 constexpr int kLastLoginCounter = 8;
 // A longer body is not read: nothing on a page form comes near it.
 constexpr unsigned long kMaxBodyBytes = 1024 * 1024;
@@ -109,18 +113,35 @@ void AdmitFreeClient() {
   Request.PageName = ValidNameOrEmpty(TrimStartPage(SiteSettings.STARTPAGE));
 }
 
-void WriteSignedOnPage() {
+void WriteSignedOnPage(const std::string& site_file) {
   if (Request.PageName == kSignOffPage) {
     RemoveSessionFile(Request.SessionId, Request.ClientAddr);
     CreateHTMLSignoffPage();
     return;
   }
   int ok = 1;
-  if (FieldValue(2, "sitename") != kNoFormMarker) ok = ApplyFormFields(Request.RequestData);
-  if (ok == 1)
-    RenderSitePage(PageFilePath(Request.BaseDir, Request.SiteName, Request.PageName));
-  else
+  std::vector<std::string> notices;
+  const std::string sent_from = FieldValue(2, "sitename");
+  if (sent_from != kNoFormMarker) {
+    FormGateRec gate;
+    gate.same_site = Request.SameSite;
+    gate.has_stamp = Request.HasFormStamp;
+    gate.stamp = Request.FormStamp;
+    gate.site_stamp = StampText(StampOf(site_file));
+    // The page the form came from; with a new free-address session it is not
+    // the page shown next.
+    gate.page_path = PageFilePath(Request.BaseDir, Request.SiteName, ValidNameOrEmpty(sent_from));
+    ok = ApplyPageForm(Request.RequestData, gate, &notices);
+  }
+  if (ok == 1) {
+    // The stamp is taken before the page file is read: a compile in between
+    // makes the form stale, never a new stamp on an old page.
+    const std::string stamp = StampText(StampOf(site_file));
+    RenderSitePage(PageFilePath(Request.BaseDir, Request.SiteName, Request.PageName), stamp,
+                   notices);
+  } else {
     CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidParameters);
+  }
 }
 
 void WriteSignOnPage() {
@@ -135,6 +156,22 @@ void WriteSignOnPage() {
   }
   if (Request.SiteName.empty()) Request.SiteName = kDefaultSite;
   CreateHTMLLoginPage(counter);
+}
+
+// The value of key in the "&"-fields of a query string; false when no field
+// begins with key and "=".
+bool FindQueryValue(const std::string& query, const std::string& key, std::string* value) {
+  const std::string head = key + "=";
+  for (size_t start = 0; start <= query.size();) {
+    size_t amp = query.find('&', start);
+    if (amp == std::string::npos) amp = query.size();
+    if (query.compare(start, head.size(), head) == 0 && amp - start >= head.size()) {
+      *value = query.substr(start + head.size(), amp - start - head.size());
+      return true;
+    }
+    start = amp + 1;
+  }
+  return false;
 }
 
 // The POST body: exactly CONTENT_LENGTH bytes from in, cut at the first NUL
@@ -174,11 +211,15 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   if (Request.ClientAddr.empty()) Request.ClientAddr = kDefaultClient;
   Request.HttpHost = cgi.HttpHost;
   Request.UserAgent = cgi.UserAgent;
+  Request.SameSite = IsSameSiteRequest(cgi.SecFetchSite, cgi.Origin, cgi.HttpHost);
+  // A page form sends its stamp in its address; the body holds the fields.
+  if (cgi.Method == "POST")
+    Request.HasFormStamp = FindQueryValue(cgi.QueryString, kFormStampKey, &Request.FormStamp);
 
   SettleSignOn();
   AdmitFreeClient();
   if (!Request.SessionId.empty())
-    WriteSignedOnPage();
+    WriteSignedOnPage(site_file);
   else
     WriteSignOnPage();
   return 0;

@@ -16,6 +16,9 @@ struct RequestRec {
   std::string ClientAddr;   // REMOTE_ADDR, or "127.0.0.1" when unset
   std::string HttpHost;     // HTTP_HOST, as the browser sent it (test mode shows it)
   std::string UserAgent;    // HTTP_USER_AGENT, as the browser sent it (test mode shows it)
+  bool SameSite = true;     // the browser did not name another site as the request's source
+  bool HasFormStamp = false;  // a POST whose address carried "ST=" (the page form's stamp)
+  std::string FormStamp;    // that stamp; compared only, never written anywhere
 };
 extern RequestRec Request;  // filled by the request road (request.cc); AbKeURL lives in config.h
 
@@ -28,6 +31,8 @@ struct CgiRequestRec {
   std::string RemoteAddr;     // REMOTE_ADDR
   std::string HttpHost;       // HTTP_HOST
   std::string UserAgent;      // HTTP_USER_AGENT
+  std::string SecFetchSite;   // HTTP_SEC_FETCH_SITE
+  std::string Origin;         // HTTP_ORIGIN
   std::FILE* Body = nullptr;  // where a POST body is read from (standard input)
 };
 

@@ -60,6 +60,7 @@ struct PageSettingsRec {
   int FILEVERS = 0;       // 1000 "FILEVERS": below 140 navigation uses "@"/":", else 0x0B/0x03
   int navEntryCount = 0;  // parameter of the "#9000"/"#9001" header: navigation entries used
   bool hasForm = false;   // on once an "OBJCOLS" value holds "2x;": form start and button row
+  std::string formStamp;  // RenderSitePage: the site's compile stamp for the form's address ("?ST=")
 };
 extern PageSettingsRec PageSettings;  // filled by RenderSitePage while it reads the page file
 

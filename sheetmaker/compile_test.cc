@@ -236,18 +236,6 @@ TEST_F(CompileFiles, ReplaceKeepsPermissionBits) {
   EXPECT_EQ(0640u, st.st_mode & 07777);
 }
 
-TEST_F(CompileFiles, StampSeesRewrite) {
-  const std::string path = dir_ + "S.TVS";
-  Write(path, "a\n");
-  const FileStamp before = StampOf(path);
-  EXPECT_TRUE(before.exists);
-  EXPECT_TRUE(SameStamp(before, StampOf(path)));
-  // Same content, same second: the rename still shows.
-  ASSERT_TRUE(ReplaceFileContent(path, "a\n"));
-  EXPECT_FALSE(SameStamp(before, StampOf(path)));
-  EXPECT_FALSE(StampOf(dir_ + "none").exists);
-}
-
 TEST(RunSheetmaker, BadSiteNameReadsNothing) {
   EXPECT_EQ(kExitBadSiteName, RunSheetmaker({}));
   EXPECT_EQ(kExitBadSiteName, RunSheetmaker({""}));

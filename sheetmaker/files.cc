@@ -32,23 +32,6 @@ std::string DropCarriageReturn(const std::string& line) {
   return line;
 }
 
-FileStamp StampOf(const std::string& path) {
-  FileStamp stamp;
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return stamp;
-  stamp.exists = true;
-  stamp.inode = static_cast<unsigned long long>(st.st_ino);
-  stamp.mtime_sec = static_cast<long long>(st.st_mtim.tv_sec);
-  stamp.mtime_nsec = static_cast<long long>(st.st_mtim.tv_nsec);
-  stamp.size = static_cast<long long>(st.st_size);
-  return stamp;
-}
-
-bool SameStamp(const FileStamp& a, const FileStamp& b) {
-  return a.exists == b.exists && a.inode == b.inode && a.mtime_sec == b.mtime_sec &&
-         a.mtime_nsec == b.mtime_nsec && a.size == b.size;
-}
-
 int LockExclusive(const std::string& lock_path) {
   const int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kLockFileMode);
   if (fd < 0) return -1;

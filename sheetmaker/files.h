@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/filerewrite.h"
+#include "common/filestamp.h"
 
 // A text file's lines: each read up to LF, the LF taken off; a last line without
 // LF is a line too. A trailing CR is left on (callers count it, then drop it).
@@ -16,18 +17,6 @@ bool ReadRawLines(const std::string& path, std::vector<std::string>* lines);
 
 // Takes one trailing CR off.
 std::string DropCarriageReturn(const std::string& line);
-
-// Identity of a file as it stands: a rewrite (rename over it) or any write
-// changes it. exists is false when the file cannot be examined.
-struct FileStamp {
-  bool exists = false;
-  unsigned long long inode = 0;
-  long long mtime_sec = 0;
-  long long mtime_nsec = 0;
-  long long size = 0;
-};
-FileStamp StampOf(const std::string& path);
-bool SameStamp(const FileStamp& a, const FileStamp& b);
 
 // Takes the exclusive advisory lock (flock) on lock_path, creating the file when
 // needed, and waits for it as long as another process holds it. Returns the open

@@ -77,6 +77,8 @@ TEST_F(FixedPagesProgram, NinthFailedAttemptShowsTheSignOnError) {
 TEST_F(FixedPagesProgram, RefusedFormFieldShowsTheParameterError) {
   WriteFile(SiteDir() + "Haus.TVS", "BW=300\n");
   WriteFile(SiteDir() + kSessionFile, "01.01.2026/00:00:00;anna");
+  WriteFile(SiteDir() + "Haus_Start.SHT",
+            "#6000\nOBJCOLS=0x;2x;\n#10000\nOBJROW=LICHT@Licht@1@@12@N@@@@###\n");
   TrialRuntime runtime("VAR 12 LICHT N 1.5\n", {"--refuse-writes"});
   ASSERT_TRUE(runtime.Start(RuntimeDir() + "CTLKRN.CFG"));
   std::string want = Expected("fixed_error_parameters.html");
@@ -84,7 +86,8 @@ TEST_F(FixedPagesProgram, RefusedFormFieldShowsTheParameterError) {
   EXPECT_EQ(want, Checked(CgiPost(ServerBinary(),
                                   "SP=Haus&sitename=Start&sid=42&N12q1p5=2&OKButton=OK"))
                       .out);
-  EXPECT_EQ(std::vector<std::string>{"setvarbyidx\t12=2"}, runtime.Calls());
+  EXPECT_EQ((std::vector<std::string>{"getvarbyidx\t1\t12", "setvarbyidx\t12=2"}),
+            runtime.Calls());
 }
 
 TEST_F(FixedPagesProgram, SignOffEndsTheSession) {

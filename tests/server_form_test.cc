@@ -1,10 +1,18 @@
 // server_form_test.cc: page forms sent to the real TelvarinServer (GET and
 // POST) with the trial runtime, asserting the exact writes and macro starts
-// the runtime received and the page that came back.
+// the runtime received and the page that came back: only what the page
+// offers, once, not over a value changed since shown, not from another site,
+// and nothing from a page of an older compile.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness.h"
@@ -12,17 +20,26 @@
 namespace {
 
 using testsupport::ProcResult;
+using testsupport::RuntimeDir;
 using testsupport::ServerBinary;
 using testsupport::SiteDir;
 using testsupport::TrialRuntime;
 using Calls = std::vector<std::string>;
+using Env = std::map<std::string, std::string>;
 
+// SPERRE refuses writes; IST is on the page read-only, KELLER and the macro
+// NACHT are on no page.
 const char kProject[] =
     "VAR 12 TEMP N 21.5\n"
     "VAR 3 FAKTOR N 1,5\n"
     "VAR 7 FARBE S Ab\n"
     "VAR 5 LICHT U Ein\n"
-    "MACRO 15 ALLESAUS\n";
+    "VAR 8 SPERRE N 0\n"
+    "VAR 9 IST N 20\n"
+    "VAR 10 KELLER N 5\n"
+    "READONLY SPERRE\n"
+    "MACRO 15 ALLESAUS\n"
+    "MACRO 16 NACHT\n";
 
 const char kPageFile[] =
     "#1000=Wohnen\n"
@@ -32,16 +49,27 @@ const char kPageFile[] =
     "SHEAD=Wohnen\n"
     "#10000\n"
     "OBJROW=TEMP@Temperatur@1@x@12@N@@@@00000\n"
+    "OBJROW=FAKTOR@Faktor@1@x@3@N@@@@00000\n"
     "OBJROW=FARBE@Farbe@1@x@7@S@@@@0000000000\n"
     "OBJROW=LICHT@Licht@1@x@5@U@@2&Ein&Aus\n"
+    "OBJROW=SPERRE@Sperre@1@x@8@N@@@@00000\n"
+    "OBJROW=IST@Ist@0@x@9@N@@@@00000\n"
     "#11000\n"
     "MACRO=ALLESAUS@Alles aus@15\n";
 
 const char kPageTitle[] = "<title>Wohnen</title>";
 const char kBadParameters[] = "Fehler - ung\xFCltige Parameter beim Seitenaufruf";
+const char kNoticeStart[] = "<p class=objcs align=center>";
+const char kChanged[] = "Nicht \xFC" "bernommen (inzwischen ge\xE4" "ndert): ";
+const char kStale[] = "Die Seite war veraltet; bitte die Werte erneut eingeben.";
 
 bool Has(const std::string& text, const std::string& piece) {
   return text.find(piece) != std::string::npos;
+}
+
+// A notice line as the page writes it, right above the object table.
+std::string NoticeAboveTable(const std::string& notice) {
+  return kNoticeStart + notice + "</p>\n<table ID=TabObj";
 }
 
 class ServerForm : public ::testing::Test {
@@ -51,8 +79,7 @@ class ServerForm : public ::testing::Test {
     testsupport::WriteFile(SiteDir() + "HAUS.TVS", "AUTHMSG=Haus\n");
     testsupport::WriteFile(SiteDir() + "HAUS_WEBUSERS.USR", "anna;geheim;Wohnen\n");
     testsupport::WriteFile(SiteDir() + "HAUS_Wohnen.SHT", kPageFile);
-    runtime_.reset(new TrialRuntime(kProject));
-    ASSERT_TRUE(runtime_->Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
+    StartRuntime({});
     const std::string login =
         "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&Signon=Anmelden";
     const std::string page = Send(login, true);
@@ -62,9 +89,13 @@ class ServerForm : public ::testing::Test {
     sid_ = page.substr(at + key.size(), page.find('>', at) - at - key.size());
     runtime_->ClearCalls();
   }
-  std::string Send(const std::string& request, bool post) {
-    const ProcResult r = post ? testsupport::CgiPost(ServerBinary(), request)
-                              : testsupport::CgiGet(ServerBinary(), request);
+  void StartRuntime(const std::vector<std::string>& options) {
+    runtime_.reset(new TrialRuntime(kProject, options));
+    ASSERT_TRUE(runtime_->Start(RuntimeDir() + "CTLKRN.CFG"));
+  }
+  std::string Send(const std::string& request, bool post, const Env& env = {}) {
+    const ProcResult r = post ? testsupport::CgiPost(ServerBinary(), request, "127.0.0.1", env)
+                              : testsupport::CgiGet(ServerBinary(), request, "127.0.0.1", env);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("", r.err);
     return r.out;
@@ -88,7 +119,9 @@ class ServerForm : public ::testing::Test {
 struct FormCase {
   std::string fields;
   Calls changes;
-  bool page;  // the page again; else the error page
+  bool page;           // the page again; else the error page
+  std::string notice;  // the one notice line above the object table, or ""
+  Env env;             // further CGI variables
 };
 
 std::string ManyUmlauts() {  // 4200 x "\xFC": the checksum passes 2^31 and wraps
@@ -97,40 +130,71 @@ std::string ManyUmlauts() {  // 4200 x "\xFC": the checksum passes 2^31 and wrap
   return field;
 }
 
-TEST_F(ServerForm, ChangedValuesAreWrittenAndTickedMacrosStarted) {
+std::string Repeated(const std::string& fields, int times) {
+  std::string out = fields;
+  for (int i = 1; i < times; ++i) out += "&" + fields;
+  return out;
+}
+
+TEST_F(ServerForm, WritesWhatThePageOffersOnceAndOnlyFromItsOwnSite) {
+  const Calls kWrite = {"setvarbyidx\t12=22", "startmacroidx\t15"};
   const FormCase cases[] = {
-      {"", {}, true},
-      {"N12q21p5=21.5&S7q261=Ab&U5qEin=Ein&OKButton=Neue+Werte+einstellen", {}, true},
-      {"N12q21p5=21.7&OKButton=OK", {"setvarbyidx\t12=21.7"}, true},
-      {"S7q261=Abc", {"setvarbyidx\t7=\"Abc\""}, true},
-      {"U5qEin=Aus", {"setvarbyidx\t5=\"Aus\""}, true},
-      {"N3q1k5=1%2C5", {}, true},
-      {"S7q261=Gr%FCn", {"setvarbyidx\t7=\"Gr\xFCn\""}, true},
-      {"S7q261=a+b%2Bc", {"setvarbyidx\t7=\"a b+c\""}, true},
-      {"S7q1495=Gr%FCn", {}, true},  // unchanged umlaut text
-      {"U5qGr%FCn=Gr%FCn", {}, true},
-      {"x15=ON&OKButton=OK", {"startmacroidx\t15"}, true},
-      {ManyUmlauts(), {}, true},
-      {"N12q1=2&N99q1=3&x15=ON&N12q1=4",  // 99 is refused: the walk ends there
-       {"setvarbyidx\t12=2", "setvarbyidx\t99=3"},
-       false},
-      {"x15=ON&&N12q1=2", {"startmacroidx\t15"}, true},  // an empty field ends the walk
+      {"", {}, true, "", {}},
+      {"N12q21p5=21.5&S7q261=Ab&U5qEin=Ein&OKButton=Neue+Werte+einstellen", {}, true, "", {}},
+      {"N12q21p5=21.7&OKButton=OK", {"setvarbyidx\t12=21.7"}, true, "", {}},
+      {"S7q261=Abc", {"setvarbyidx\t7=\"Abc\""}, true, "", {}},
+      {"U5qEin=Aus", {"setvarbyidx\t5=\"Aus\""}, true, "", {}},
+      {"N3q1k5=1%2C5", {}, true, "", {}},
+      {"S7q261=Gr%FCn", {"setvarbyidx\t7=\"Gr\xFCn\""}, true, "", {}},
+      {"S7q261=a+b%2Bc", {"setvarbyidx\t7=\"a b+c\""}, true, "", {}},
+      {"x15=ON&OKButton=OK", {"startmacroidx\t15"}, true, "", {}},
+      {ManyUmlauts(), {}, true, "", {}},
+      // SPERRE is refused: the walk ends there.
+      {"N12q21p5=1&N8q0=3&x15=ON&N3q1k5=4", {"setvarbyidx\t12=1", "setvarbyidx\t8=3"}, false,
+       "", {}},
+      {"x15=ON&&N12q21p5=2", {"startmacroidx\t15"}, true, "", {}},  // an empty field ends the walk
+      // Forged: a read-only row, a variable and a macro on no page, another kind.
+      {"N9q20=21", {}, true, "", {}},
+      {"N10q5=6", {}, true, "", {}},
+      {"x16=ON", {}, true, "", {}},
+      {"S12q0=x&U3q1k5=2", {}, true, "", {}},
+      // Named a thousand times: written once, started once.
+      {Repeated("N12q21p5=22&x15=ON", 1000), kWrite, true, "", {}},
+      // The runtime holds another value than the one shown: not written, listed;
+      // the walk goes on.
+      {"N12q20=22&S7q261=Abc", {"setvarbyidx\t7=\"Abc\""}, true,
+       kChanged + std::string("Temperatur"), {}},
+      // From another site's page: nothing applied, the page shown.
+      {"N12q21p5=22&x15=ON", {}, true, "", {{"HTTP_SEC_FETCH_SITE", "cross-site"}}},
+      {"N12q21p5=22&x15=ON", {}, true, "",
+       {{"HTTP_ORIGIN", "http://evil.example"}, {"HTTP_HOST", "box"}}},
+      {"N12q21p5=22&x15=ON", kWrite, true, "", {{"HTTP_SEC_FETCH_SITE", "same-origin"}}},
+      {"N12q21p5=22&x15=ON", kWrite, true, "",
+       {{"HTTP_ORIGIN", "http://box:8080"}, {"HTTP_HOST", "box:8080"}}},
   };
   for (bool post : {false, true}) {
     for (const auto& c : cases) {
+      const std::string what = c.fields.substr(0, 80) + (post ? " POST" : " GET");
+      // Every row starts from the project's values: a reload drops the writes.
+      if (!Changes().empty()) {
+        ASSERT_TRUE(runtime_->ChangeProject(kProject));
+      }
       runtime_->ClearCalls();
-      const std::string page = Send(Form(c.fields), post);
-      EXPECT_EQ(c.changes, Changes()) << c.fields.substr(0, 80) << (post ? " POST" : " GET");
-      EXPECT_EQ(c.page, Has(page, kPageTitle)) << c.fields.substr(0, 80);
-      EXPECT_EQ(!c.page, Has(page, kBadParameters + std::string("\n"))) << c.fields.substr(0, 80);
+      const std::string page = Send(Form(c.fields), post, c.env);
+      EXPECT_EQ(c.changes, Changes()) << what;
+      EXPECT_EQ(c.page, Has(page, kPageTitle)) << what;
+      EXPECT_EQ(!c.page, Has(page, kBadParameters + std::string("\n"))) << what;
+      if (c.notice.empty())
+        EXPECT_FALSE(Has(page, kNoticeStart)) << what;
+      else
+        EXPECT_TRUE(Has(page, NoticeAboveTable(c.notice))) << what << "\n" << page;
     }
   }
 }
 
 TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
-  runtime_.reset(new TrialRuntime(kProject, {"--refuse-writes"}));
-  ASSERT_TRUE(runtime_->Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
-  const std::string page = Send(Form("x15=ON&N12q1=2&U5qEin=Aus&x15=ON"), true);
+  StartRuntime({"--refuse-writes"});
+  const std::string page = Send(Form("x15=ON&N12q21p5=2&U5qEin=Aus&x15=ON"), true);
   EXPECT_EQ((Calls{"startmacroidx\t15", "setvarbyidx\t12=2"}), Changes());
   EXPECT_TRUE(Has(page, kBadParameters));
   EXPECT_FALSE(Has(page, kPageTitle));
@@ -138,20 +202,21 @@ TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
 
 TEST_F(ServerForm, LoginFormAppliesNoFields) {
   const std::string page = Send(
-      "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&N12q1=5&x15=ON", true);
+      "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&N12q21p5=5&x15=ON",
+      true);
   EXPECT_TRUE(Has(page, kPageTitle));
   EXPECT_EQ(Calls{}, Changes());
 }
 
 TEST_F(ServerForm, FormWithoutSessionAppliesNothing) {
-  const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q1=5&x15=ON", true);
+  const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q21p5=5&x15=ON", true);
   EXPECT_TRUE(Has(page, "<title>Telvarin-Server Anmeldung</title>"));
   EXPECT_EQ(Calls{}, Changes());
 }
 
 TEST_F(ServerForm, FreeAddressAppliesTheFieldsOfAStaleSession) {
   testsupport::WriteFile(SiteDir() + "HAUS.TVS", "FREEIPS=(ALL)\nSTARTPAGE=Wohnen\n");
-  const std::string page = Send("SP=HAUS&sitename=Keller&sid=1&N12q1=5", false);
+  const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q21p5=5", false);
   EXPECT_EQ(Calls{"setvarbyidx\t12=5"}, Changes());
   EXPECT_TRUE(Has(page, kPageTitle));
 }
@@ -161,6 +226,93 @@ TEST_F(ServerForm, RuntimeDownGivesTheErrorPage) {
   EXPECT_TRUE(Has(Send(Form("N12q21p5=22"), true), kBadParameters));
   // Nothing to write and a macro whose start fails: the page, without values.
   EXPECT_TRUE(Has(Send(Form("N12q21p5=21.5&x15=ON"), true), kPageTitle));
+}
+
+// The project renumbered: TEMP moves to 13, FAKTOR takes its 12 with the value
+// that the old page showed for TEMP; the macros swap.
+const char kRenumbered[] =
+    "VAR 13 TEMP N 21.5\n"
+    "VAR 12 FAKTOR N 22\n"
+    "VAR 7 FARBE S Ab\n"
+    "VAR 5 LICHT U Ein\n"
+    "VAR 8 SPERRE N 0\n"
+    "VAR 9 IST N 20\n"
+    "VAR 10 KELLER N 5\n"
+    "READONLY SPERRE\n"
+    "MACRO 16 ALLESAUS\n"
+    "MACRO 15 NACHT\n";
+
+// The form's address on a page, after "action=\"".
+std::string ActionOf(const std::string& page) {
+  const std::string key = "<form name=\"FORM1\" action=\"";
+  const size_t at = page.find(key);
+  if (at == std::string::npos) return std::string();
+  const size_t start = at + key.size();
+  return page.substr(start, page.find('"', start) - start);
+}
+
+// Waits until the clock has passed into a new second: file times are compared
+// in whole seconds, and the renumbering must come after the last compile.
+void WaitForNextSecond() {
+  const time_t now = time(nullptr);
+  while (time(nullptr) == now) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+TEST_F(ServerForm, FormFromBeforeARenumberingWritesNothing) {
+  const std::string compiler = testsupport::SheetmakerBinary();
+  if (compiler.empty()) GTEST_SKIP() << "Sheetmaker is not part of this build";
+  ASSERT_EQ(0, symlink(compiler.c_str(), (SiteDir() + "Sheetmaker").c_str()));
+  const std::string site_file = SiteDir() + "HAUS.TVS";
+  testsupport::WriteFile(site_file, "AUTHMSG=Haus\n*Site=Wohnen\n");
+  ASSERT_TRUE(testsupport::SetFileTime(site_file, time(nullptr) - 3600));
+  StartRuntime(testsupport::AblkrnOptions(RuntimeDir() + "ABLKRN.CFG", RuntimeDir() + "p.af"));
+
+  // The page (the site is compiled first) carries the compile's stamp.
+  std::string page = Send(Form(""), false);
+  struct stat st {};
+  ASSERT_EQ(0, stat(site_file.c_str(), &st));
+  const std::string stamp = "ST=" + std::to_string(st.st_ino) + "-" +
+                            std::to_string(st.st_mtim.tv_sec) + "-" +
+                            std::to_string(st.st_mtim.tv_nsec);
+  ASSERT_EQ("TelvarinServer.ccc?" + stamp, ActionOf(page)) << page;
+
+  struct StampCase {
+    std::string query;  // the form's address after "?"
+    Calls changes;
+    bool stale;
+  };
+  const StampCase current[] = {
+      {stamp, {"setvarbyidx\t12=22", "startmacroidx\t15"}, false},
+      {"", {"setvarbyidx\t12=22", "startmacroidx\t15"}, false},  // no stamp: older pages, scripts
+      {"ST=1-2-3", {}, true},
+      {"ST=", {}, true},
+  };
+  for (const auto& c : current) {
+    if (!Changes().empty()) {
+      ASSERT_TRUE(runtime_->ChangeProject(kProject));
+    }
+    runtime_->ClearCalls();
+    page = Send(Form("N12q21p5=22&x15=ON&OKButton=OK"), true, {{"QUERY_STRING", c.query}});
+    EXPECT_EQ(c.changes, Changes()) << c.query;
+    EXPECT_EQ(c.stale, Has(page, NoticeAboveTable(kStale))) << c.query;
+  }
+
+  // The runtime loads a renumbered project; the form of the page shown before
+  // is sent: the site is compiled first, and the form's stamp is old.
+  WaitForNextSecond();
+  ASSERT_TRUE(runtime_->ChangeProject(kRenumbered));
+  runtime_->ClearCalls();
+  page = Send(Form("N12q22=23&x15=ON&OKButton=OK"), true, {{"QUERY_STRING", stamp}});
+  EXPECT_EQ(Calls{}, Changes());
+  EXPECT_TRUE(Has(page, NoticeAboveTable(kStale))) << page;
+  EXPECT_TRUE(Has(page, "name=N13q21p5 ")) << page;  // the page with the new numbering
+  const std::string new_action = ActionOf(page);
+  EXPECT_NE("TelvarinServer.ccc?" + stamp, new_action);
+  // Its own form is applied again.
+  runtime_->ClearCalls();
+  Send(Form("N13q21p5=19&x16=ON"), true,
+       {{"QUERY_STRING", new_action.substr(new_action.find('?') + 1)}});
+  EXPECT_EQ((Calls{"setvarbyidx\t13=19", "startmacroidx\t16"}), Changes());
 }
 
 }  // namespace

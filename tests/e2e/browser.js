@@ -4,11 +4,13 @@
 // number, a text with "ü" and "ß" and a selection, ticks a macro and sends the
 // form; the trial runtime's call log must then hold exactly those writes (the
 // text as ISO-8859-1 bytes). Sending the form again unchanged must write
-// nothing. Then it follows a navigation link to the page that reloads itself
-// every 5 seconds: the reload goes on while nobody uses the page, waits while
-// a set point is being typed (no page reads in the call log, the text stays)
-// and while the page is hidden, resumes once the form is sent, and comes at
-// once when the page is shown again. Then it signs off. Screenshots of the
+// nothing. A second browser on the same page then changes the set point that
+// the first has just changed: its send writes nothing and names the row. Then
+// it follows a navigation link to the page that reloads itself every 5
+// seconds: the reload goes on while nobody uses the page, waits while a set
+// point is being typed (no page reads in the call log, the text stays) and
+// while the page is hidden, resumes once the form is sent, and comes at once
+// when the page is shown again. Then it signs off. Screenshots of the
 // login page and of a site page go to the build tree's e2e artifacts folder.
 'use strict';
 
@@ -59,6 +61,36 @@ async function runtimeCall(method, ...params) {
   return res.text();
 }
 
+// A fresh browser (own profile, so own cookies and cache); close() ends it
+// and removes its profile folder.
+async function launch() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'telvarin-chromium-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  const page = context.pages()[0] || await context.newPage();
+  page.setDefaultTimeout(30000);
+  return { profile, context, page };
+}
+
+async function close(browser) {
+  await browser.context.close();
+  fs.rmSync(browser.profile, { recursive: true, force: true });
+}
+
+// Signs on through the login form; the start page Wohnen follows.
+async function signOn(page) {
+  await page.goto(server);
+  assert.strictEqual(await page.title(), 'Telvarin-Server Anmeldung');
+  await page.fill('input[name="User"]', 'demo');
+  await page.fill('input[name="Passw"]', 'telvarin');
+  await Promise.all([page.waitForNavigation(), page.click('input[name="Signon"]')]);
+  assert.strictEqual(await page.title(), 'Wohnen');
+}
+
 // Headless Chromium keeps every page visible (a second page brought to front,
 // another tab activated or the window minimised leave document.hidden false,
 // and the DevTools protocol has no visibility command), so the page's document
@@ -86,25 +118,16 @@ async function main() {
   execFileSync('bash', [path.join(env.E2E_SOURCE, 'tests/e2e/prepare.sh'), envFile],
                { stdio: 'inherit' });
   fs.mkdirSync(env.E2E_ARTIFACTS, { recursive: true });
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'telvarin-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const first = await launch();
+  let second = null;
   try {
-    const page = context.pages()[0] || await context.newPage();
-    page.setDefaultTimeout(30000);
+    const page = first.page;
 
     // Sign on through the login form.
     await page.goto(server);
     assert.strictEqual(await page.title(), 'Telvarin-Server Anmeldung');
     await page.screenshot({ path: path.join(env.E2E_ARTIFACTS, 'login.png'), fullPage: true });
-    await page.fill('input[name="User"]', 'demo');
-    await page.fill('input[name="Passw"]', 'telvarin');
-    await Promise.all([page.waitForNavigation(), page.click('input[name="Signon"]')]);
-    assert.strictEqual(await page.title(), 'Wohnen');
+    await signOn(page);
     assert.strictEqual(await page.textContent('h1'), 'Wohnzimmer');
 
     // A live value: set in the runtime behind the page's back, then shown.
@@ -142,6 +165,26 @@ async function main() {
     await Promise.all([page.waitForNavigation(), page.click('input[name="OKButton"]')]);
     assert.strictEqual(await page.title(), 'Wohnen');
     assert.deepStrictEqual(writesSince(offset), []);
+
+    // Two people on the same page change the same set point: the first send is
+    // written; the second is refused with the notice and shows the new value.
+    second = await launch();
+    await signOn(second.page);
+    await setPoint.locator('input[type=text]').fill('23');
+    const otherSetPoint = row(second.page, 'Solltemperatur');
+    await otherSetPoint.locator('input[type=text]').fill('24');
+    offset = logSize();
+    await Promise.all([page.waitForNavigation(), page.click('input[name="OKButton"]')]);
+    assert.deepStrictEqual(writesSince(offset), ['setvarbyidx\t10=23']);
+    offset = logSize();
+    await Promise.all([second.page.waitForNavigation(),
+                       second.page.click('input[name="OKButton"]')]);
+    assert.deepStrictEqual(writesSince(offset), []);
+    assert.strictEqual(await second.page.textContent('p.objcs'),
+                       'Nicht \u00fcbernommen (inzwischen ge\u00e4ndert): Solltemperatur (\u00b0C)');
+    assert.strictEqual(await otherSetPoint.locator('input[type=text]').inputValue(), '23');
+    await close(second);
+    second = null;
 
     // Follow a navigation link (top navigation) to the page with auto refresh.
     await Promise.all([page.waitForNavigation(),
@@ -235,8 +278,8 @@ async function main() {
     await page.goto(new URL(kitchen, server).href);
     assert.strictEqual(await page.title(), 'Telvarin-Server Anmeldung');
   } finally {
-    await context.close();
-    fs.rmSync(profile, { recursive: true, force: true });
+    if (second) await close(second);
+    await close(first);
   }
   console.log('browser test passed; screenshots in ' + env.E2E_ARTIFACTS);
 }

@@ -2,7 +2,8 @@
 # curl.sh ENV_FILE: end-to-end requests through lighttpd to the installed CGI
 # programs: the login page, a failed and a good sign-on (which has the server
 # compile the site with Sheetmaker first), pages with live values and
-# navigation, sign-off, an invalid session, the sign-on error page, and the
+# navigation, a form post (and the same form from another site, which writes
+# nothing), sign-off, an invalid session, the sign-on error page, and the
 # administration interface's commands with the trial runtime's call log.
 set -uo pipefail
 export LC_ALL=C
@@ -32,8 +33,8 @@ lacks() { ! grep -aqF -- "$1" "$tmp/body"; }
 get() {  # URL: status line, headers and body into $tmp
   curl -s -D "$tmp/head" -o "$tmp/body" "$1"
 }
-post() {  # URL BODY
-  curl -s -D "$tmp/head" -o "$tmp/body" --data-binary "$2" "$1"
+post() {  # URL BODY [CURL OPTIONS...]
+  curl -s -D "$tmp/head" -o "$tmp/body" --data-binary "$2" "${@:3}" "$1"
 }
 status_ok() { head -1 "$tmp/head" | grep -q ' 200'; }
 html_type() { grep -aiq '^content-type: text/html' "$tmp/head"; }
@@ -93,6 +94,16 @@ post "$server" "SP=TELVARINSERVER&sitename=Bad&sid=$sid&U4qAus=Aus&N11q23=23%2C5
 check "page shown again after the post" has "<h1>Bad</h1>"
 check "one write for the changed number" bash -c "[ \"\$(tail -c +$((before + 1)) '$log' | grep -a '^setvarbyidx')\" = \"$(printf 'setvarbyidx\t11=23,5')\" ]"
 check "new value shown" has "name=N11q23k5 "
+check "the form's address carries the site's stamp" bash -c "grep -aqE 'action=\"TelvarinServer.ccc\\?ST=[0-9]+-[0-9]+-[0-9]+\"' '$tmp/body'"
+
+# The same form sent from another site's page: nothing is written.
+form="SP=TELVARINSERVER&sitename=Bad&sid=$sid&N11q23k5=19&x1=ON&OKButton=Neue+Werte+einstellen"
+before=$(log_size)
+post "$server" "$form" -H 'Sec-Fetch-Site: cross-site'
+check "cross-site form: the page again" has "<h1>Bad</h1>"
+post "$server" "$form" -H 'Origin: http://elsewhere.example'
+check "form from another origin: the page again" has "<h1>Bad</h1>"
+check "no write or macro start from another site" bash -c "! tail -c +$((before + 1)) '$log' | grep -aqE '^(setvarbyidx|startmacroidx)'"
 
 # Sign-off, then the same session is invalid.
 get "$server?SP=TELVARINSERVER&sitename=signoff&sid=$sid"
