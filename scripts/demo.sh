@@ -69,20 +69,21 @@ box_serve "$state" "$BOX_CONF_DIR/50-telvarin.conf" "$port"
 pids+=("$BOX_LIGHTTPD_PID")
 
 base="http://127.0.0.1:$port${BOX_CGI_URL}"
+line() { printf '  %-17s%s\n' "$1" "$2"; }
 echo
 echo "Telvarin demo box is running."
 echo
 for name in $sites; do
   if [ "$name" = TELVARINSERVER ]; then
-    echo "  Site:            ${base}TelvarinServer.ccc"
+    line "Site:" "${base}TelvarinServer.ccc"
   else
-    echo "  Site $name: ${base}TelvarinServer.ccc?SP=$name"
+    line "Site $name:" "${base}TelvarinServer.ccc?SP=$name"
   fi
 done
 if [ "$site_src" = "$PWD/demo/site" ]; then
-  echo "  User / password: demo / telvarin"
+  line "User / password:" "demo / telvarin"
 else
-  echo "  Users:           the user files (*_WEBUSERS.USR) in $site_src"
+  line "Users:" "the user files (*_WEBUSERS.USR) in $site_src"
 fi
 cat <<EOF
   Administration:  ${base}TelvarinInterface.ccc?VERSION
