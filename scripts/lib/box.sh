@@ -54,11 +54,13 @@ box_install_dirs() {
   BOX_SITE_DIR=${BOX_SITE_DIR%/} BOX_RUNTIME_DIR=${BOX_RUNTIME_DIR%/}
   local dir
   for dir in "$BOX_CGI_DIR" "$BOX_CONF_DIR" "$BOX_SITE_DIR" "$BOX_RUNTIME_DIR"; do
+    # A folder in the box, and no ".." that leads out of it again.
     case $dir in
-      "$box"/?*) ;;
-      *) echo "$build installs outside its box $box ($dir); remove $build" >&2
-         return 1 ;;
+      */../*|*/..) ;;
+      "$box"/?*) continue ;;
     esac
+    echo "$build installs outside its box $box ($dir); remove $build" >&2
+    return 1
   done
 }
 

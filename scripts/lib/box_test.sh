@@ -41,6 +41,7 @@ refused|the real site directory|||/usr/local/telvarinserver/|
 refused|the real runtime directory||||/usr/local/vorlund/
 refused|a folder beside the box with the same start|${box}2/var/www/|||
 refused|the box itself, not a folder in it|$box/|||
+refused|a way out of the box through ..|$box/../../var/www/|||
 EOF
 cache "${inside[@]}" > "$tmp/b/CMakeCache.txt"
 box_install_dirs "$tmp/b" "$box"
