@@ -10,9 +10,9 @@
 #   scripts/demo.sh [--port N] [--site DIR [--project FILE]]
 #     --port N        lighttpd's port (default 8080)
 #     --site DIR      preview your own site: the site definition files (*.TVS),
-#                     page files (*.SHT) and user files (*.USR) in DIR, checked
-#                     by the site checker first (its findings are printed);
-#                     default the sample site demo/site/
+#                     page files (*.SHT) and user files (*.USR) in DIR; the
+#                     site checker's findings are printed once it is placed
+#                     and compiled; default the sample site demo/site/
 #     --project FILE  the trial runtime's project (tools/trial-runtime/README.md
 #                     has the format); default the sample demo/project.txt
 set -euo pipefail
@@ -47,10 +47,6 @@ sites=$(box_sites "$site_src")
 box_build demo
 state="$BOX_BUILD/run"
 
-# The site checker's findings; the preview goes on either way, so that the
-# author sees what the box makes of the site.
-box_check_site "$site_src" "$project" || echo "(the site checker found errors; serving the site anyway)"
-
 pids=()
 stop_all() {
   trap - INT TERM EXIT
@@ -61,9 +57,19 @@ trap stop_all EXIT
 trap 'exit 130' INT TERM
 
 BOX_RUNTIME_PID=""
-box_start_sample "$BOX_BUILD" "$state" "$BOX_SITE_DIR" "$BOX_RUNTIME_DIR" "$site_src" "$project" ||
-  { pids+=($BOX_RUNTIME_PID); exit 1; }
+if ! box_start_sample "$BOX_BUILD" "$state" "$BOX_SITE_DIR" "$BOX_RUNTIME_DIR" "$site_src" \
+     "$project"; then
+  pids+=($BOX_RUNTIME_PID)
+  box_check_site "$site_src" "$project" || true
+  exit 1
+fi
 pids+=("$BOX_RUNTIME_PID")
+# The site checker's findings, on the placed and compiled copy (the same files
+# and lines as in the folder, with the runtime's numbering filled in, so that
+# what is left is the author's to mend). The preview goes on after errors too,
+# so that the author sees what the box makes of the site.
+box_check_site "$BOX_SITE_DIR" "$BOX_BUILD/project.txt" ||
+  echo "(the site checker found errors; serving the site anyway)"
 
 box_serve "$state" "$BOX_CONF_DIR/50-telvarin.conf" "$port"
 pids+=("$BOX_LIGHTTPD_PID")

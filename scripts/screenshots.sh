@@ -10,7 +10,7 @@ scripts/setup-debian.sh test
 
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" \
-  --target TelvarinServer TelvarinInterface Sheetmaker trial-runtime
+  --target TelvarinServer TelvarinInterface Sheetmaker SiteCheck trial-runtime
 artifacts=build/release/tests/e2e/artifacts
 rm -f "$artifacts/login.png" "$artifacts/page.png"
 ctest --preset release -R '^e2e_browser$'

@@ -248,13 +248,22 @@ box_start_sample() {
   done
 }
 
-# box_check_site SITE_SOURCE [PROJECT]: runs the site checker of the build
-# (BOX_BUILD) on the site files in SITE_SOURCE, names checked against PROJECT
-# (a trial-runtime project), and prints its findings. Returns its status: 0 no
-# errors, 1 errors, 2 the site cannot be read.
-# HOOK: no site checker is part of the build yet; once it is, call it here.
-# Until then this prints a note and returns 0.
+# box_check_site SITE_SOURCE [PROJECT]: runs the box's site checker
+# (BOX_SITE_DIR/SiteCheck, installed beside Sheetmaker) on each site defined in
+# SITE_SOURCE, its names checked against the trial-runtime project PROJECT, and
+# prints its findings. Returns the highest status of the runs: 0 no errors, 1
+# errors, 2 a site that cannot be read.
 box_check_site() {
-  echo "site check: no site checker in this build yet; $1 not checked"
-  return 0
+  local src=$1 project=${2:-} name status worst=0
+  local args=(--dir "$src/")
+  [ -z "$project" ] || args+=(--project "$project")
+  if [ ! -x "$BOX_SITE_DIR/SiteCheck" ]; then
+    echo "site check: no SiteCheck in $BOX_SITE_DIR; $src not checked"
+    return 0
+  fi
+  for name in $(box_sites "$src"); do
+    "$BOX_SITE_DIR/SiteCheck" "${args[@]}" "$name" && status=0 || status=$?
+    [ "$status" -le "$worst" ] || worst=$status
+  done
+  return "$worst"
 }
