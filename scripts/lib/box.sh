@@ -249,12 +249,19 @@ box_start_sample() {
 }
 
 # box_check_site SITE_SOURCE [PROJECT]: runs the site checker of the build
-# (BOX_BUILD) on the site files in SITE_SOURCE, names checked against PROJECT
-# (a trial-runtime project), and prints its findings. Returns its status: 0 no
-# errors, 1 errors, 2 the site cannot be read.
-# HOOK: no site checker is part of the build yet; once it is, call it here.
-# Until then this prints a note and returns 0.
+# (BOX_SITE_DIR/SiteCheck, installed by box_build) on each site in SITE_SOURCE,
+# names checked against PROJECT (a trial-runtime project), and prints its
+# findings. Returns the highest status: 0 no errors, 1 errors, 2 a site cannot
+# be read.
 box_check_site() {
-  echo "site check: no site checker in this build yet; $1 not checked"
-  return 0
+  local src=$1 project=${2:-} name status=0 rc
+  local args=()
+  [ -n "$project" ] && args=(--project "$project")
+  for name in $(box_sites "$src"); do
+    echo "site check of $name:"
+    rc=0
+    "$BOX_SITE_DIR/SiteCheck" --dir "$src" "${args[@]}" "$name" || rc=$?
+    [ "$rc" -gt "$status" ] && status=$rc
+  done
+  return "$status"
 }
