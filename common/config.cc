@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kDefaultPort[] = "2110";
 constexpr char kDefaultHost[] = "localhost";
-constexpr long long kNoRuntimeConfig = 0;
-constexpr long long kNoAfEntry = 99999999;
 
 // Reads one line as stored, its line feed included when there is one.
 // Returns false at the end of the file.
@@ -54,15 +52,15 @@ int LoadCfgFile(const std::string& path, const std::string& url_when_missing) {
   return 1;
 }
 
-long long GetFileTime(const std::string& path) {
+FileTime GetFileTime(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return kNoFileTime;
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
   return static_cast<long long>(st.st_mtime);
 }
 
-long long GetAFFileTime(const std::string& path) {
+FileTime GetAFFileTime(const std::string& path) {
   FILE* file = fopen(path.c_str(), "r");
-  if (!file) return kNoRuntimeConfig;
+  if (!file) return std::nullopt;  // no runtime configuration file
   std::string line;
   std::string af_path;
   bool found = false;
@@ -76,6 +74,6 @@ long long GetAFFileTime(const std::string& path) {
     }
   }
   fclose(file);
-  if (!found) return kNoAfEntry;
+  if (!found) return std::nullopt;  // no "AF=" line
   return GetFileTime(af_path);
 }

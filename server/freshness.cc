@@ -16,17 +16,11 @@
 namespace {
 
 constexpr char kCompilerName[] = "Sheetmaker";
-constexpr long long kNoRuntimeConfigTime = 0;
-constexpr long long kNoAfEntryTime = 99999999;
-
-bool IsKnownTime(long long t) {
-  return t != kNoFileTime && t != kNoRuntimeConfigTime && t != kNoAfEntryTime;
-}
 
 }  // namespace
 
-bool SiteNeedsCompile(long long site_time, long long af_time) {
-  return IsKnownTime(site_time) && IsKnownTime(af_time) && site_time < af_time;
+bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time) {
+  return site_time && af_time && *site_time < *af_time;
 }
 
 void StartCompiler(const std::string& program, const std::string& site_name) {
@@ -52,7 +46,7 @@ void StartCompiler(const std::string& program, const std::string& site_name) {
   }
 }
 
-void CompileSiteWhenOutOfDate(long long site_time, long long af_time) {
+void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time) {
   if (SiteNeedsCompile(site_time, af_time))
     StartCompiler(std::string(kSiteDir) + kCompilerName, Request.SiteName);
 }

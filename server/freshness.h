@@ -6,10 +6,12 @@
 
 #include <string>
 
-// True only when both times are known and the site's is strictly older. Not
-// known: kNoFileTime (a file that cannot be examined), 0 (no runtime
-// configuration file) and 99999999 (no "AF=" line in it).
-bool SiteNeedsCompile(long long site_time, long long af_time);
+#include "common/config.h"
+
+// True only when both times are known and the site's is strictly older. A
+// time is not known when its file cannot be examined, or (the AF time) when the
+// runtime configuration file is missing or has no "AF=" line.
+bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time);
 
 // Runs program with the site name as its one argument, without a shell, and
 // waits for it; its exit status is not looked at. It writes to the server's
@@ -20,4 +22,4 @@ void StartCompiler(const std::string& program, const std::string& site_name);
 
 // The request road's step: when the site (Request.SiteName) is out of date by
 // the two times, starts kSiteDir + "Sheetmaker" for it and waits.
-void CompileSiteWhenOutOfDate(long long site_time, long long af_time);
+void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time);

@@ -168,7 +168,7 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   ChooseSite();
   Request.BaseDir = kSiteDir;
   const std::string site_file = Request.BaseDir + Request.SiteName + kSiteSuffix;
-  const long long site_time = GetFileTime(site_file);
+  const FileTime site_time = GetFileTime(site_file);
   ReadSiteSettings(site_file);
   Request.AbKeCfgPath = std::string(kRuntimeDir) + kRuntimeConfigFile;
   CompileSiteWhenOutOfDate(site_time, GetAFFileTime(Request.AbKeCfgPath));
