@@ -18,6 +18,7 @@
 #include "common/config.h"
 #include "server/fixedpages.h"
 #include "common/output.h"
+#include "common/sleep.h"
 #include "server/request.h"
 
 using fuzzsupport::Require;
@@ -64,7 +65,7 @@ void PrepareBox() {
   if (done) return;
   done = true;
   // The login page's time lock would sleep up to 512 s per request.
-  SetLoginWaitForTest([](unsigned) {});
+  SetSleepForTest([](unsigned) {});
   Require(!kIsRealBox, "the fixed directories are the build's own, not the box's");
   const std::string make_dirs = "mkdir -p '" + std::string(kSiteDir) + "' '" + kRuntimeDir + "'";
   Require(system(make_dirs.c_str()) == 0, "the fixed directories can be made");

@@ -5,9 +5,8 @@
 // Tested by fixedpages_test.cc and tests/server_fixedpages_test.cc.
 #include "server/fixedpages.h"
 
-#include <unistd.h>
-
 #include "common/output.h"
+#include "common/sleep.h"
 #include "server/pagehead.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
@@ -20,16 +19,9 @@ constexpr char kDefaultAuthMessage[] = "WEB-Server-Anmeldung";
 // Attempt 9 is the last one the login page shows; its lock is the longest.
 constexpr int kLongestLockAttempt = 9;
 
-LoginWaitFn login_wait = nullptr;
-
 void WaitSeconds(unsigned seconds) {
   FlushOutput();  // the page up to the wait reaches the browser before it
-  if (login_wait != nullptr) {
-    login_wait(seconds);
-    return;
-  }
-  // sleep() may return early on a signal; sleep out the rest.
-  while (seconds > 0) seconds = sleep(seconds);
+  SleepSeconds(seconds);
 }
 
 // From "Content-type" to the body start (and the width container).
@@ -56,7 +48,6 @@ unsigned LoginLockSeconds(int attempt) {
   return 1u << attempt;
 }
 
-void SetLoginWaitForTest(LoginWaitFn wait) { login_wait = wait; }
 
 void CreateHTMLLoginPage(int counter) {
   // The request road passes 8 at most (it answers 9 and more with the error page).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/output.h"
+#include "common/sleep.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 
@@ -32,11 +33,11 @@ class FixedPages : public ::testing::Test {
     written_before_wait.clear();
     capture = &out_;
     SetOutputCapture(&out_);
-    SetLoginWaitForTest(RecordWait);
+    SetSleepForTest(RecordWait);
   }
   void TearDown() override {
     SetOutputCapture(nullptr);
-    SetLoginWaitForTest(nullptr);
+    SetSleepForTest(nullptr);
     capture = nullptr;
   }
   std::string out_;

@@ -1,16 +1,10 @@
 // freshness.cc: the freshness check and the compiler start (see freshness.h).
 #include "server/freshness.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
-#include "common/paths.h"
 #include "common/config.h"
 #include "common/names.h"
+#include "common/paths.h"
+#include "common/runprogram.h"
 #include "server/request.h"
 
 namespace {
@@ -25,25 +19,9 @@ bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time) {
 
 void StartCompiler(const std::string& program, const std::string& site_name) {
   if (!IsValidName(site_name)) return;
-  fflush(stdout);
-  const pid_t pid = fork();
-  if (pid < 0) return;
-  if (pid == 0) {
-    // The child: only async-signal-safe calls until exec.
-    int null_fd = open("/dev/null", O_RDWR);
-    if (null_fd >= 0) {
-      dup2(null_fd, STDIN_FILENO);
-      dup2(null_fd, STDERR_FILENO);
-      if (null_fd > STDERR_FILENO) close(null_fd);
-    }
-    char* const argv[] = {const_cast<char*>(program.c_str()),
-                          const_cast<char*>(site_name.c_str()), nullptr};
-    execv(program.c_str(), argv);
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  ChildStreams streams;
+  streams.out = ChildStream::kInherit;
+  RunProgramAndWait({program, site_name}, streams);
 }
 
 void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time) {
