@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "common/answerbounds.h"
 #include "common/config.h"
 #include "toolkit/strobj.h"
 
@@ -70,15 +71,46 @@ bool ParseAddress(const std::string& url, std::string* host, int* port) {
 // (it closes itself after reading the answer), and with keep-open on it sends a
 // request again when the connection closes before any answer, which would write
 // a value or start a macro twice. This client keeps it open but sends once.
+// It also holds every answer to the bounds of answerbounds.h: a declared or
+// received length beyond kMaxAnswerBytes ends the read, and the body is checked
+// before it is handed to the library's parser.
 class OneShotClient : public XmlRpc::XmlRpcClient {
  public:
   using XmlRpcClient::XmlRpcClient;
+  // Whether the last answer broke the bounds (the call then failed).
+  bool AnswerRefused() const { return answer_refused_; }
 
  protected:
   bool readHeader() override {
     _sendAttempts = 1;  // the library re-sends only while this is 0
     return XmlRpcClient::readHeader();
   }
+  bool parseHeader() override {
+    if (_header.size() > kMaxAnswerBytes) return Refuse();  // no header end in sight
+    if (!XmlRpcClient::parseHeader()) return false;
+    if (_connectionState == READ_RESPONSE && _contentLength > static_cast<int>(kMaxAnswerBytes))
+      return Refuse();
+    return true;
+  }
+  bool readResponse() override {
+    const bool more = XmlRpcClient::readResponse();
+    if (_response.size() > kMaxAnswerBytes) return Refuse();
+    return more;
+  }
+  // The one place where an answer reaches the library's parser.
+  bool parseResponse(XmlRpcValue& result) override {
+    if (!AnswerWithinBounds(_response)) return Refuse();
+    return XmlRpcClient::parseResponse(result);
+  }
+
+ private:
+  // Ends the call as not carried out; execute() then returns false.
+  bool Refuse() {
+    answer_refused_ = true;
+    _response.clear();
+    return false;
+  }
+  bool answer_refused_ = false;
 };
 
 // The one place where a call is made: a new one-shot client, a bounded wait, no
@@ -97,6 +129,8 @@ CallOutcome Call(const char* method, const XmlRpcValue& params, XmlRpcValue* res
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
     client.close();
     if (!carried_out) {
+      // An answer beyond the bounds came from a runtime that answers: a fault.
+      if (client.AnswerRefused()) return CallOutcome::kFault;
       if (spent.count() >= kCallTimeoutSeconds * 0.95) call_timed_out = true;
       return CallOutcome::kUnreachable;
     }

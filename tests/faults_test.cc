@@ -307,7 +307,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Misbehaviour{"AnswersFaults", {"--fault", "all"}, true},
                       Misbehaviour{"AnswersWrongTypes", {"--wrong-types"}, true},
                       Misbehaviour{"DropsConnections", {"--drop"}, true},
-                      Misbehaviour{"RefusesWrites", {"--refuse-writes"}, true}),
+                      Misbehaviour{"RefusesWrites", {"--refuse-writes"}, true},
+                      Misbehaviour{"AnswersNestedTooDeep", {"--nested", "100000"}, true},
+                      Misbehaviour{"AnswersAHugeString", {"--huge-string"}, true}),
     [](const ::testing::TestParamInfo<Misbehaviour>& p) { return p.param.label; });
 
 class FaultsTest : public ::testing::Test {

@@ -75,6 +75,19 @@ class TrialConnection : public XmlRpcServerConnection {
   bool noted_ = false;
 };
 
+// The XML of an int inside depth arrays, written as text: the library's own
+// writer (and parser) would recurse once per level.
+std::string NestedAnswer(int depth) {
+  const std::string open = "<value><array><data>";
+  const std::string close = "</data></array></value>";
+  std::string xml;
+  xml.reserve(static_cast<size_t>(depth) * (open.size() + close.size()) + 32);
+  for (int i = 0; i < depth; ++i) xml += open;
+  xml += "<value><i4>1</i4></value>";
+  for (int i = 0; i < depth; ++i) xml += close;
+  return xml;
+}
+
 }  // namespace
 
 void SilenceXmlRpcLibrary() {
@@ -154,6 +167,16 @@ std::string TrialListener::executeRequest(const std::string& request) {
     nanosleep(&step, nullptr);
 
   if (Faults(method)) return generateFaultResponse(method + ": fault on request", 1);
+  if (behaviour_.nested > 0 || behaviour_.huge_string) {
+    // The same for every call: made once.
+    static const std::string misfit = [this] {
+      if (behaviour_.nested > 0) return NestedAnswer(behaviour_.nested);
+      XmlRpcValue huge;
+      huge[0] = std::string(kHugeStringBytes, 'x');
+      return huge.toXml();
+    }();
+    return generateResponse(misfit);
+  }
   TrialAnswer answer;
   try {
     answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);
