@@ -280,4 +280,6 @@ int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome) {
   return LookupIndex("getobjidx", name, outcome);
 }
 
+void TreatRuntimeAsUnreachable() { call_timed_out = true; }
+
 void ResetRuntimeClientState() { call_timed_out = false; }

@@ -5,11 +5,15 @@
 #include "common/names.h"
 #include "common/paths.h"
 #include "common/runprogram.h"
+#include "common/runtime.h"
 #include "server/request.h"
 
 namespace {
 
 constexpr char kCompilerName[] = "Sheetmaker";
+// The compiler's exit status when it found no runtime (or gave up at once after
+// a run that had found none): the runtime is hung or gone.
+constexpr int kCompilerFoundNoRuntime = 4;
 
 }  // namespace
 
@@ -17,14 +21,16 @@ bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time) {
   return site_time && af_time && *site_time < *af_time;
 }
 
-void StartCompiler(const std::string& program, const std::string& site_name) {
-  if (!IsValidName(site_name)) return;
+int StartCompiler(const std::string& program, const std::string& site_name) {
+  if (!IsValidName(site_name)) return -1;
   ChildStreams streams;
   streams.out = ChildStream::kInherit;
-  RunProgramAndWait({program, site_name}, streams);
+  return RunProgramAndWait({program, site_name}, streams);
 }
 
 void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time) {
-  if (SiteNeedsCompile(site_time, af_time))
-    StartCompiler(std::string(kSiteDir) + kCompilerName, Request.SiteName);
+  if (!SiteNeedsCompile(site_time, af_time)) return;
+  if (StartCompiler(std::string(kSiteDir) + kCompilerName, Request.SiteName) ==
+      kCompilerFoundNoRuntime)
+    TreatRuntimeAsUnreachable();
 }

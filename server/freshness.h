@@ -14,12 +14,14 @@
 bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time);
 
 // Runs program with the site name as its one argument, without a shell, and
-// waits for it; its exit status is not looked at. It writes to the server's
-// standard output (before anything else is written there); its standard input
-// and standard error are /dev/null. A site name that fails IsValidName starts
-// nothing.
-void StartCompiler(const std::string& program, const std::string& site_name);
+// waits for it; returns its exit status (-1 when it did not run or end). It
+// writes to the server's standard output (before anything else is written
+// there); its standard input and standard error are /dev/null. A site name that
+// fails IsValidName starts nothing (-1).
+int StartCompiler(const std::string& program, const std::string& site_name);
 
 // The request road's step: when the site (Request.SiteName) is out of date by
-// the two times, starts kSiteDir + "Sheetmaker" for it and waits.
+// the two times, starts kSiteDir + "Sheetmaker" for it and waits. When the
+// compiler ends for want of a runtime, the rest of the request treats the
+// runtime as unreachable (its page shows the fallbacks without waiting again).
 void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time);

@@ -53,7 +53,7 @@ class Compiler : public ::testing::Test {
 };
 
 TEST_F(Compiler, GetsTheSiteNameAsOneArgumentAndIsWaitedFor) {
-  StartCompiler(program_, "HAUS");
+  EXPECT_EQ(3, StartCompiler(program_, "HAUS"));  // its exit status
   EXPECT_EQ("1\nHAUS\n", Args());  // written before StartCompiler returned
   StartCompiler(program_, "*");     // no shell: no glob, no word splitting
   EXPECT_EQ("1\n*\n", Args());
