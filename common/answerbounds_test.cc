@@ -10,8 +10,10 @@ namespace {
 
 // value nested n arrays deep: <value><array><data> ... </data></array></value>.
 std::string Nested(int n, const std::string& inner = "<value><i4>1</i4></value>") {
-  std::string text = inner;
-  for (int i = 0; i < n; ++i) text = "<value><array><data>" + text + "</data></array></value>";
+  std::string text;
+  for (int i = 0; i < n; ++i) text += "<value><array><data>";
+  text += inner;
+  for (int i = 0; i < n; ++i) text += "</data></array></value>";
   return text;
 }
 

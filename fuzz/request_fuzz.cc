@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "common/boxfiles.h"
 #include "common/paths.h"
 #include "common/config.h"
 #include "server/fixedpages.h"
@@ -70,8 +71,8 @@ void PrepareBox() {
   const std::string make_dirs = "mkdir -p '" + std::string(kSiteDir) + "' '" + kRuntimeDir + "'";
   Require(system(make_dirs.c_str()) == 0, "the fixed directories can be made");
   for (const auto& file : kSiteFiles) WriteBoxFile(std::string(kSiteDir) + file[0], file[1]);
-  unlink((std::string(kRuntimeDir) + "CTLKRN.CFG").c_str());
-  unlink((std::string(kRuntimeDir) + "ABLKRN.CFG").c_str());
+  unlink(ControlFilePath().c_str());
+  unlink(RuntimeConfigPath().c_str());
 }
 
 // Removes the session files that sign-ons and free addresses made.

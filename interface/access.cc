@@ -7,14 +7,14 @@
 
 #include <unistd.h>
 
+#include "common/boxfiles.h"
 #include "common/filerewrite.h"
-#include "common/paths.h"
+#include "common/linereader.h"
 #include "toolkit/cstr.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kAuthFileName[] = "TELVARINSAUTH.DAT";
 constexpr char kDailyMode = 'B';
 // Only this many bytes of the first line are read, its line feed included.
 constexpr size_t kMaxLineBytes = 255;
@@ -22,11 +22,10 @@ constexpr size_t kMaxLineBytes = 255;
 // The first line as read: at most kMaxLineBytes bytes, the line feed kept.
 std::string ReadFirstLine(FILE* file) {
   std::string line;
-  int c;
-  while (line.size() < kMaxLineBytes && (c = fgetc(file)) != EOF) {
-    line.push_back(static_cast<char>(c));
-    if (c == '\n') break;
-  }
+  bool ended_lf;
+  if (!ReadLine(file, &line, &ended_lf)) return std::string();
+  if (ended_lf) line += '\n';
+  if (line.size() > kMaxLineBytes) line.resize(kMaxLineBytes);
   return line;
 }
 
@@ -40,8 +39,6 @@ std::string LineData(const std::string& line) {
 }
 
 }  // namespace
-
-std::string AuthFilePath() { return std::string(kRuntimeDir) + kAuthFileName; }
 
 std::string DailyCode(int base, int day, int month) {
   // Unsigned arithmetic wraps where a large base would overflow a signed int,
@@ -70,12 +67,12 @@ std::string ReadAuthFile() {
   const std::time_t seconds = std::time(nullptr);
   std::tm now{};
   localtime_r(&seconds, &now);
-  return ReadAuthFileAt(AuthFilePath(), now);
+  return ReadAuthFileAt(AccessFilePath(), now);
 }
 
 int SetAuth(const std::string& text) {
   // Two requests may set the code at once: each writes a temporary file of its own.
-  const std::string path = AuthFilePath();
+  const std::string path = AccessFilePath();
   const std::string temp = TempPathOf(path) + std::to_string(getpid());
   return ReplaceFileContent(path, text + "\n", temp) ? 1 : -1;
 }

@@ -2,7 +2,7 @@
 #include "server/formsubmit.h"
 
 #include "server/formdecode.h"
-#include "server/objrows.h"
+#include "server/formfield.h"
 #include "common/runtime.h"
 #include "toolkit/strobj.h"
 
@@ -13,51 +13,24 @@ constexpr int kFirstFormField = 4;
 
 }  // namespace
 
-bool ParseFormFieldName(const std::string& name, FormFieldParts* parts) {
-  *parts = FormFieldParts();
-  if (name.empty()) return false;
-  parts->kind = name[0];
-  if (parts->kind == 'x') {
-    parts->index = name.substr(1);
-  } else {
-    const size_t q = name.find('q', 1);
-    parts->index = q == std::string::npos ? name.substr(1) : name.substr(1, q - 1);
-    if (q != std::string::npos) parts->code = name.substr(q + 1);
-  }
-  return IsPlainIndex(parts->index);
-}
-
 int ApplyFormField(const std::string& field) {
   const std::string name = StrGetIndex(field, 1, '=');
   // A field without a name ("=5") names no variable: taking its index would
   // cut past the end of the name.
   if (field.empty() || name.empty() || name == kSubmitButton) return 1;
-  FormFieldParts parts;
-  if (!ParseFormFieldName(name, &parts)) return 1;  // names nothing: nothing to apply
+  const FormFieldNameParts parts = ParseFormFieldName(name);
+  if (!parts.valid) return 1;  // names nothing: nothing to apply
   if (parts.kind == 'x') {
     RunMacroByIdx(parts.index);  // a macro that cannot start is not reported
     return 1;
   }
   std::string value = StrGetKeyRow(name, field);
-  std::string code = parts.code;
-  std::string command;
-  if (parts.kind == 'N') {
-    code = StrReplaceChar(StrReplaceChar(code, 'p', '.'), 'k', ',');
-    value = ReplaceUntilNone(value, "%2C", ",");  // no other decoding for numbers
-    if (value == code) return 1;
-    command = parts.index + "=" + value;
-  } else {
-    value = DecodeFormText(value);
-    if (parts.kind == 'S') {
-      if (IntToStrS(TextChecksum(value)) == code) return 1;
-    } else if (DecodeFormText(code) == value) {
-      // The code is decoded too: a choice whose text the browser escapes in the
-      // field's name would otherwise be written again on every send.
-      return 1;
-    }
-    command = parts.index + "=\"" + value + "\"";
-  }
-  return WriteVarByIdx(command);
+  // Numbers take no other decoding; every other kind the form text decoding.
+  value = parts.kind == 'N' ? ReplaceUntilNone(value, "%2C", ",") : DecodeFormText(value);
+  if (IsShownValue(parts, value)) return 1;
+  // A number is written bare, every other kind in double quotes.
+  return WriteVarByIdx(parts.kind == 'N' ? parts.index + "=" + value
+                                         : parts.index + "=\"" + value + "\"");
 }
 
 int ApplyFormFields(const std::string& request_data) {

@@ -8,27 +8,15 @@
 #include <string>
 
 // Applies one field "name=value" as the browser sent it. Returns 1 when it is
-// accepted (also "OKButton", an empty field or name, a name without a plain
-// index, a macro box whatever the start did, and a value equal to the one shown), else the status the runtime
-// answered to the write, or -1 when the write call failed.
+// accepted (also "OKButton", an empty field or name, a name whose index is not
+// plain (IsPlainIndex), a macro box whatever the start did, and a value equal to
+// the one shown), else the status the runtime answered to the write, or -1 when
+// the write call failed.
 // Names: "x" + macro index; kind letter + index + "q" + code, where the code is
 // for "S" the checksum of the text shown, for "N" the number shown with "." as
 // "p" and "," as "k", for other kinds the value shown. A number is written
 // bare ("12=21.7"), every other kind in double quotes ("5=\"Aus\"").
 int ApplyFormField(const std::string& field);
-
-// A form field's name taken apart: kind 'x' for a macro box (index the macro
-// index, no code), else the kind letter, the variable index and the code (the
-// text after the first "q" from the second byte on; empty without one).
-struct FormFieldParts {
-  char kind = '\0';
-  std::string index;
-  std::string code;
-};
-// False when the name's index is not a plain non-negative decimal number
-// (IsPlainIndex): "x", "xabc", "x-1", "N", "Nq3" name nothing, and nothing may
-// be written or started for them (a macro 0 or -1, a write "=5").
-bool ParseFormFieldName(const std::string& name, FormFieldParts* parts);
 
 // Applies the "&"-fields of the request text from position 4 on, numbered as
 // StrGetIndex numbers them, in order, while each is accepted; the walk ends at

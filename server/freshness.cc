@@ -1,16 +1,15 @@
 // freshness.cc: the freshness check and the compiler start (see freshness.h).
 #include "server/freshness.h"
 
+#include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/names.h"
-#include "common/paths.h"
 #include "common/runprogram.h"
 #include "common/runtime.h"
 #include "server/request.h"
 
 namespace {
 
-constexpr char kCompilerName[] = "Sheetmaker";
 // The compiler's exit status when it found no runtime (or gave up at once after
 // a run that had found none): the runtime is hung or gone.
 constexpr int kCompilerFoundNoRuntime = 4;
@@ -30,7 +29,6 @@ int StartCompiler(const std::string& program, const std::string& site_name) {
 
 void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time) {
   if (!SiteNeedsCompile(site_time, af_time)) return;
-  if (StartCompiler(std::string(kSiteDir) + kCompilerName, Request.SiteName) ==
-      kCompilerFoundNoRuntime)
+  if (StartCompiler(CompilerPath(), Request.SiteName) == kCompilerFoundNoRuntime)
     TreatRuntimeAsUnreachable();
 }

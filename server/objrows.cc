@@ -6,10 +6,9 @@
 // Tested by objrows_test.cc.
 #include "server/objrows.h"
 
-#include <cstdint>
-
 #include "common/output.h"
 #include "common/runtime.h"
+#include "server/formfield.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -70,29 +69,6 @@ void WriteSelectCell(const std::string& record, const std::string& value,
 }
 
 }  // namespace
-
-int TextChecksum(const std::string& text) {
-  // Unsigned arithmetic wraps without undefined behaviour; the bytes are taken
-  // unsigned so Latin-1 letters count 0xC0..0xFF on every platform.
-  uint32_t sum = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    sum += static_cast<uint32_t>(i + 1) * static_cast<unsigned char>(text[i]);
-  return static_cast<int32_t>(sum);
-}
-
-std::string FormFieldName(const std::string& kind, const std::string& index,
-                          const std::string& value) {
-  std::string code;
-  if (kind == "S") {
-    std::string inner = value.size() >= 2 ? value.substr(1, value.size() - 2) : "";
-    code = IntToStrS(TextChecksum(inner));
-  } else if (kind == "N") {
-    code = StrReplaceChar(StrReplaceChar(value, ',', 'k'), '.', 'p');
-  } else {
-    code = value;
-  }
-  return kind + index + "q" + code;
-}
 
 void WriteObjectCell(const std::string& record) {
   WriteRowLine("<td class=objcs width=" + IntToStrS(PageSettings.OBWIDTH) + ">" + Field(record, 2) +
@@ -162,20 +138,11 @@ void WriteObjectRow(const std::string& record) {
   WriteRowLine("</tr>");
 }
 
-bool IsPlainIndex(const std::string& text) {
-  if (text.empty() || text.size() > 10) return false;
-  long long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return value <= INT32_MAX;
-}
-
 void WriteMacroRow(const std::string& record) {
   const std::string index = Field(record, 3);
   const std::string box = IsPlainIndex(index)
-                              ? "<input type=CHECKBOX name=\"x" + index + "\" value=ON >"
+                              ? "<input type=CHECKBOX name=\"" + MacroFieldName(index) +
+                                    "\" value=ON >"
                               : std::string(kInvalidIndexText);
   WriteLine("<tr><td class=maccs>" + box + "&nbsp;" + Field(record, 2) + "&nbsp;</td></tr>");
 }

@@ -4,13 +4,13 @@
 
 #include <cstdio>
 
+#include "common/boxfiles.h"
 #include "common/names.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kSessionSuffix[] = ".SID";
 constexpr char kSessionError[] = "*ERROR";
 constexpr time_t kSessionIdOffset = 1268000000;
 
@@ -35,8 +35,7 @@ bool IsAddressText(const std::string& addr) {
 
 std::string SessionFilePath(const std::string& id, const std::string& client_addr) {
   if (!IsValidName(id) || !IsAddressText(client_addr)) return std::string();
-  return Request.BaseDir + Request.SiteName + id + StrReplaceChar(client_addr, '.', 'p') +
-         kSessionSuffix;
+  return SessionFilePath(Request.BaseDir, Request.SiteName, id, client_addr);
 }
 
 std::string FormatTimeStamp(time_t when, char sep) {

@@ -1,6 +1,6 @@
 // compile.cc: the compiler's line rules, the page-file and site-file rewrites and
 // the run for one site (see compile.h). The runtime is asked only through
-// server/runtime.h; files are rewritten only through ReplaceFileContent.
+// common/runtime.h; files are rewritten only through ReplaceFileContent.
 #include "sheetmaker/compile.h"
 
 #include <fcntl.h>
@@ -9,8 +9,9 @@
 
 #include <ctime>
 
-#include "common/paths.h"
+#include "common/boxfiles.h"
 #include "common/config.h"
+#include "common/paths.h"
 #include "common/names.h"
 #include "toolkit/strobj.h"
 
@@ -18,13 +19,6 @@ namespace {
 
 constexpr char kFieldSeparator = '@';
 constexpr size_t kShortestKeptLine = 2;  // page files drop lines of 0 and 1 bytes
-constexpr char kSiteSuffix[] = ".TVS";
-constexpr char kPageSuffix[] = ".SHT";
-constexpr char kLockSuffix[] = ".LCK";
-// Beside the lock: the time a run last ended because it found no runtime.
-constexpr char kNoRuntimeSuffix[] = ".NRT";
-constexpr char kControlFile[] = "CTLKRN.CFG";
-constexpr char kRuntimeConfigFile[] = "ABLKRN.CFG";
 // A run that waited for the lock gives up at once for this long after a run
 // that found no runtime; the site stays due and a later request tries again.
 constexpr long long kNoRuntimeWindowSeconds = 30;
@@ -53,7 +47,7 @@ std::string FillIndex(const std::string& line, size_t key_length, int index_fiel
 // the freshly written site definition file older than it, and every request
 // would compile again: its time is raised to the AF file's.
 void KeepSiteNoOlderThanProject(const std::string& site_path) {
-  const FileTime af_time = GetAFFileTime(std::string(kRuntimeDir) + kRuntimeConfigFile);
+  const FileTime af_time = GetAFFileTime(RuntimeConfigPath());
   const FileTime site_time = GetFileTime(site_path);
   if (!af_time || !site_time || *site_time >= *af_time) return;
   struct timespec times[2];
@@ -127,20 +121,20 @@ int CopyFileLines(const std::string& source, const std::string& target) {
 int RunSheetmaker(const std::vector<std::string>& args) {
   if (args.empty() || !IsValidName(args[0])) return kExitBadSiteName;
   const std::string site = args[0];
-  const std::string site_path = std::string(kSiteDir) + site + kSiteSuffix;
+  const std::string site_path = SiteDefinitionPath(kSiteDir, site);
 
   // Opened before the lock, so that a site that does not exist leaves no lock file.
   const FileStamp before = StampOf(site_path);
   std::vector<std::string> site_lines;
   if (!ReadRawLines(site_path, &site_lines)) return kExitNoSiteFile;
 
-  LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
+  LoadCfgFile(ControlFilePath());
 
   // Held until the process ends. Without a lock file the run goes on unlocked;
   // it could not rewrite anything in such a directory anyway.
-  const std::string no_runtime_record = std::string(kSiteDir) + site + kNoRuntimeSuffix;
+  const std::string no_runtime_record = NoRuntimeRecordPath(kSiteDir, site);
   bool waited = false;
-  if (LockExclusive(std::string(kSiteDir) + site + kLockSuffix, &waited) >= 0) {
+  if (LockExclusive(LockFilePath(kSiteDir, site), &waited) >= 0) {
     // Rewritten since this run first looked: a run that held the lock (this one
     // waited for it, or it ended just before this one took it) has just
     // compiled the site.
@@ -162,7 +156,7 @@ int RunSheetmaker(const std::vector<std::string>& args) {
     // The web page server shows no page whose name fails the check; such a line
     // must not make the compiler rewrite a file outside the site's own.
     if (!IsValidName(page)) continue;
-    const std::string page_path = std::string(kSiteDir) + site + "_" + page + kPageSuffix;
+    const std::string page_path = PageFilePath(kSiteDir, site, page);
     if (UpdatePageFile(page_path) == kFileRuntimeGone) {
       WriteNoRuntimeRecord(no_runtime_record, time(nullptr));
       return kExitNoRuntime;
