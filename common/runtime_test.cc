@@ -124,20 +124,13 @@ TEST_F(RuntimeCalls, WrongTypesAreFailedCallsNotCrashes) {
   ExpectFallbacks(CallOutcome::kFault, "error XN-2");
 }
 
-// Answers beyond 1 MiB or nested deeper than 64 levels never reach the parser
-// (which would overflow the stack on the nesting): failed calls, promptly.
-TEST_F(RuntimeCalls, AnswersBeyondTheBoundsAreFaults) {
-  for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
-           {"--nested", "20000"},  // under 1 MiB: refused for its depth
-           {"--nested", "100000"},
-           {"--huge-string"}}) {
-    SCOPED_TRACE(options[0] + (options.size() > 1 ? " " + options[1] : ""));
-    Start(options);
-    const auto start = std::chrono::steady_clock::now();
-    ExpectFallbacks(CallOutcome::kFault, "error XN-2");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(8u, runtime_->Calls().size());  // each call went out once
-  }
+// An answer nested deeper than 64 levels never reaches the parser, which would
+// overflow the stack on it: a failed call. This one is under 1 MiB, so its depth
+// refuses it (the program tests meet answers over 1 MiB).
+TEST_F(RuntimeCalls, AnswerNestedTooDeepIsAFault) {
+  Start({"--nested", "20000"});
+  ExpectFallbacks(CallOutcome::kFault, "error XN-2");
+  EXPECT_EQ(8u, runtime_->Calls().size());  // each call went out once
 }
 
 TEST_F(RuntimeCalls, RuntimeDownOrNoUsableAddress) {

@@ -20,12 +20,7 @@ const TimeCase kTimeCases[] = {
     {1700000000, 1700000000, false},   // equal times need nothing
     {std::nullopt, 1700000000, false}, // no site definition file
     {1700000000, std::nullopt, false}, // no AF time: no file, no "AF=" line, no AF file
-    // Times that unpacking tools leave are times like any other.
-    {0, 1, true},
-    {1, 0, false},
-    {99999999, 100000000, true},
-    {100000000, 99999999, false},
-    {-1, 0, true},
+    {-1, 0, true},                     // once the codes of unknown times; now times
 };
 
 TEST(SiteNeedsCompile, OnlyKnownTimesWithTheSiteOlder) {
