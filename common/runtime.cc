@@ -4,7 +4,9 @@
 #include "common/runtime.h"
 
 #include <flxmlrpc/XmlRpc.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -71,9 +73,11 @@ bool ParseAddress(const std::string& url, std::string* host, int* port) {
 // (it closes itself after reading the answer), and with keep-open on it sends a
 // request again when the connection closes before any answer, which would write
 // a value or start a macro twice. This client keeps it open but sends once.
-// It also holds every answer to the bounds of answerbounds.h: a declared or
-// received length beyond kMaxAnswerBytes ends the read, and the body is checked
-// before it is handed to the library's parser.
+// It also holds every answer to the bounds of answerbounds.h. Its own reads
+// stop at kMaxAnswerBytes (the library's take all that has arrived, so an
+// answer of 50 MB sent at once would be read whole before its header is looked
+// at), a declared length beyond the bound ends the call, and the body is
+// checked before it is handed to the library's parser.
 class OneShotClient : public XmlRpc::XmlRpcClient {
  public:
   using XmlRpcClient::XmlRpcClient;
@@ -82,20 +86,31 @@ class OneShotClient : public XmlRpc::XmlRpcClient {
 
  protected:
   bool readHeader() override {
-    _sendAttempts = 1;  // the library re-sends only while this is 0
-    return XmlRpcClient::readHeader();
+    switch (ReadBounded(&_header, /*stop_at_header_end=*/true)) {
+      case kReadFailed: return false;
+      case kReadBeyondBound: return Refuse();
+      case kReadWaiting: break;
+    }
+    if (_eof && _header.empty()) return false;  // closed before any answer: never sent again
+    return parseHeader();
   }
   bool parseHeader() override {
-    if (_header.size() > kMaxAnswerBytes) return Refuse();  // no header end in sight
     if (!XmlRpcClient::parseHeader()) return false;
     if (_connectionState == READ_RESPONSE && _contentLength > static_cast<int>(kMaxAnswerBytes))
       return Refuse();
     return true;
   }
   bool readResponse() override {
-    const bool more = XmlRpcClient::readResponse();
-    if (_response.size() > kMaxAnswerBytes) return Refuse();
-    return more;
+    if (_response.size() < static_cast<size_t>(_contentLength)) {
+      switch (ReadBounded(&_response, /*stop_at_header_end=*/false)) {
+        case kReadFailed: return false;
+        case kReadBeyondBound: return Refuse();
+        case kReadWaiting: break;
+      }
+      if (_response.size() < static_cast<size_t>(_contentLength)) return !_eof;
+    }
+    _connectionState = IDLE;  // complete: execute() goes on to parse it
+    return false;
   }
   // The one place where an answer reaches the library's parser.
   bool parseResponse(XmlRpcValue& result) override {
@@ -104,6 +119,29 @@ class OneShotClient : public XmlRpc::XmlRpcClient {
   }
 
  private:
+  enum ReadResult { kReadWaiting, kReadFailed, kReadBeyondBound };
+  // Appends what has arrived to *text, up to the moment nothing more is there
+  // (or the connection ends: _eof), but never past kMaxAnswerBytes; with
+  // stop_at_header_end, also no further than the chunk that ends the header,
+  // so that its length is looked at before the body is read.
+  ReadResult ReadBounded(std::string* text, bool stop_at_header_end) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t got = ::read(getfd(), buffer, sizeof buffer);
+      if (got > 0) {
+        text->append(buffer, static_cast<size_t>(got));
+        if (text->size() > kMaxAnswerBytes) return kReadBeyondBound;
+        if (stop_at_header_end && (text->find("\r\n\r\n") != std::string::npos ||
+                                   text->find("\n\n") != std::string::npos))
+          return kReadWaiting;
+      } else if (got == 0) {
+        _eof = true;
+        return kReadWaiting;
+      } else if (errno != EINTR) {
+        return errno == EAGAIN || errno == EWOULDBLOCK ? kReadWaiting : kReadFailed;
+      }
+    }
+  }
   // Ends the call as not carried out; execute() then returns false.
   bool Refuse() {
     answer_refused_ = true;
