@@ -100,7 +100,16 @@ void SilenceXmlRpcLibrary() {
 
 TrialListener::TrialListener(TrialProject* project, const TrialBehaviour& behaviour,
                              std::FILE* log, const volatile std::sig_atomic_t* stop)
-    : project_(project), behaviour_(behaviour), log_(log), stop_(stop) {}
+    : project_(project), behaviour_(behaviour), log_(log), stop_(stop) {
+  // The same for every call: made once.
+  if (behaviour_.nested > 0) {
+    misfit_answer_ = NestedAnswer(behaviour_.nested);
+  } else if (behaviour_.huge_string) {
+    XmlRpcValue huge;
+    huge[0] = std::string(kHugeStringBytes, 'x');
+    misfit_answer_ = huge.toXml();
+  }
+}
 
 bool TrialListener::Listen(const std::string& host, int port, std::string* error) {
   addrinfo hints{};
@@ -167,16 +176,7 @@ std::string TrialListener::executeRequest(const std::string& request) {
     nanosleep(&step, nullptr);
 
   if (Faults(method)) return generateFaultResponse(method + ": fault on request", 1);
-  if (behaviour_.nested > 0 || behaviour_.huge_string) {
-    // The same for every call: made once.
-    static const std::string misfit = [this] {
-      if (behaviour_.nested > 0) return NestedAnswer(behaviour_.nested);
-      XmlRpcValue huge;
-      huge[0] = std::string(kHugeStringBytes, 'x');
-      return huge.toXml();
-    }();
-    return generateResponse(misfit);
-  }
+  if (!misfit_answer_.empty()) return generateResponse(misfit_answer_);
   TrialAnswer answer;
   try {
     answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);

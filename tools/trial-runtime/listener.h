@@ -67,4 +67,5 @@ class TrialListener : public XmlRpc::XmlRpcServer {
   const volatile std::sig_atomic_t* stop_;
   int port_ = 0;
   bool end_requested_ = false;
+  std::string misfit_answer_;  // the XML of --nested or --huge-string, else empty
 };
