@@ -26,6 +26,10 @@ std::string LockFilePath(const std::string& site_dir, const std::string& site) {
   return site_dir + site + kLockFileSuffix;
 }
 
+std::string NoRuntimeRecordPath(const std::string& site_dir, const std::string& site) {
+  return site_dir + site + kNoRuntimeFileSuffix;
+}
+
 std::string CompilerPath() { return std::string(kSiteDir) + kCompilerName; }
 std::string ControlFilePath() { return std::string(kRuntimeDir) + kControlFileName; }
 std::string RuntimeConfigPath() { return std::string(kRuntimeDir) + kRuntimeConfigFileName; }

@@ -14,6 +14,7 @@ constexpr char kPageFileSuffix[] = ".SHT";         // page file: site + "_" + pa
 constexpr char kUserFileSuffix[] = "_WEBUSERS.USR";  // user file: site + suffix
 constexpr char kSessionFileSuffix[] = ".SID";      // session file: site + id + address + suffix
 constexpr char kLockFileSuffix[] = ".LCK";         // the compiler's lock: site + suffix
+constexpr char kNoRuntimeFileSuffix[] = ".NRT";    // when a compile last found no runtime
 constexpr char kCompilerName[] = "Sheetmaker";     // the compiler, in the site directory
 // Runtime directory.
 constexpr char kControlFileName[] = "CTLKRN.CFG";          // the runtime's address
@@ -28,6 +29,7 @@ std::string UserFilePath(const std::string& site_dir, const std::string& site);
 std::string SessionFilePath(const std::string& site_dir, const std::string& site,
                             const std::string& id, const std::string& client_addr);
 std::string LockFilePath(const std::string& site_dir, const std::string& site);
+std::string NoRuntimeRecordPath(const std::string& site_dir, const std::string& site);
 std::string CompilerPath();       // kSiteDir + "Sheetmaker"
 std::string ControlFilePath();    // kRuntimeDir + "CTLKRN.CFG"
 std::string RuntimeConfigPath();  // kRuntimeDir + "ABLKRN.CFG"

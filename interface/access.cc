@@ -56,7 +56,8 @@ std::string ReadAuthFileAt(const std::string& path, const std::tm& now) {
   if (line.size() < 2) return std::string();
   if (line.back() == '\n') line.pop_back();
   const std::string data = LineData(line);
-  if (line[0] != kDailyMode) return data;
+  // A mode letter alone ("B" and its line feed) sets no code, in mode "B" too.
+  if (data.empty() || line[0] != kDailyMode) return data;
   bool ok = false;
   const int base = StrCToInt(data.c_str(), ok);
   return DailyCode(base, now.tm_mday, now.tm_mon);

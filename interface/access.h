@@ -1,8 +1,8 @@
 // access.h: the access file and its code. Its first line holds a mode letter
 // and data: mode "B" makes a daily code from the base number in the data, any
 // other mode uses the data itself as the code. No file, or a first line of
-// fewer than two bytes (its line feed counted), means no code: every request
-// is admitted. Tested by access_test.cc and tests/interface_test.cc.
+// fewer than two bytes (its line feed counted) or of one byte and its line feed
+// (in any mode), means no code: every request is admitted. Tested by access_test.cc and tests/interface_test.cc.
 #pragma once
 
 #include <ctime>

@@ -62,12 +62,13 @@ void CreateHTMLLoginPage(int counter) {
   std::string heading = SiteSettings.AUTHMSG.empty() ? kDefaultAuthMessage : SiteSettings.AUTHMSG;
   std::string line = "<font face=\"Arial\" size=4><br><p align=\"center\"><b>" + heading + "</b>";
   if (n > 1) {
-    line += "&nbsp; (&nbsp; " + number + ". Versuch ) ";
+    // The attempt text ends its line; "Zeitsperre" and the paragraph's end
+    // follow on lines of their own.
+    WriteLine(line + "&nbsp; (&nbsp; " + number + ". Versuch ) ");
+    line.clear();
     if (n > 3) {
-      // Everything up to "Zeitsperre" reaches the browser before the wait.
-      WriteLine(line + "&nbsp; Zeitsperre");
-      line.clear();
-      WaitSeconds(LoginLockSeconds(n));
+      WriteLine("&nbsp; Zeitsperre");
+      WaitSeconds(LoginLockSeconds(n));  // everything so far reaches the browser first
     }
   }
   WriteLine(line + "</p></font><br>");

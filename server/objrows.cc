@@ -20,6 +20,9 @@ constexpr char kInvalidIndexText[] = "ung\xFCltiger Index";
 constexpr char kNoValueText[] = "Wert nicht verf&uuml;gbar";
 // The search for references ends once it would resume beyond this position.
 constexpr int kLastRefSearchStart = 99998;
+// A selection list shows at most this many choices, as a navigation list shows
+// at most kMaxNavEntries entries.
+constexpr int kMaxChoices = 1000;
 
 // "<tr>" waits here and opens the row's first line: the first cell, or "</tr>".
 std::string pending_row_start;
@@ -37,15 +40,26 @@ bool IsEditable(const std::string& record) {
 }
 
 // The selection cell of a "U" row: the choices of field 8 ("count&choice&..."),
-// the one equal to the value byte for byte selected.
+// the one equal to the value byte for byte selected; at most kMaxChoices of
+// them, whatever the count says (a count of 99999999999 must not write
+// gigabytes). Choices beyond the list's end are empty.
 void WriteSelectCell(const std::string& record, const std::string& value,
                      const std::string& name) {
-  std::string list = Field(record, 8);
+  const std::string list = Field(record, 8);
   int count = C_StrToInt(StrGetIndex(list, 1, '&'));
+  if (count > kMaxChoices) count = kMaxChoices;
   WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.INPW) + ">");
   WriteLine("<select size=1 name=" + name + ">");
+  // One pass over the list: field i + 1 is the text after the i-th "&" found
+  // from position 1 on (as StrGetIndex counts), up to the next "&".
+  size_t at = list.find('&', 1);
   for (int i = 1; i <= count; ++i) {
-    std::string choice = StrGetIndex(list, i + 1, '&');
+    std::string choice;
+    if (at != std::string::npos) {
+      const size_t end = list.find('&', at + 1);
+      choice = list.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+      at = end;
+    }
     if (choice == value)
       WriteLine("<option selected>" + choice + "</option>");
     else
@@ -125,8 +139,12 @@ void WriteObjectRow(const std::string& record) {
 }
 
 void WriteMacroRow(const std::string& record) {
-  WriteLine("<tr><td class=maccs><input type=CHECKBOX name=\"" + MacroFieldName(Field(record, 3)) +
-            "\" value=ON >&nbsp;" + Field(record, 2) + "&nbsp;</td></tr>");
+  const std::string index = Field(record, 3);
+  const std::string box = IsPlainIndex(index)
+                              ? "<input type=CHECKBOX name=\"" + MacroFieldName(index) +
+                                    "\" value=ON >"
+                              : std::string(kInvalidIndexText);
+  WriteLine("<tr><td class=maccs>" + box + "&nbsp;" + Field(record, 2) + "&nbsp;</td></tr>");
 }
 
 void WriteHTMLBlock(const std::string& text) { WriteLine(ReplaceVarRefs(text)); }

@@ -165,7 +165,7 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   ChooseSite();
   Request.BaseDir = kSiteDir;
   const std::string site_file = SiteDefinitionPath(Request.BaseDir, Request.SiteName);
-  const long long site_time = GetFileTime(site_file);
+  const FileTime site_time = GetFileTime(site_file);
   ReadSiteSettings(site_file);
   Request.AbKeCfgPath = RuntimeConfigPath();
   CompileSiteWhenOutOfDate(site_time, GetAFFileTime(Request.AbKeCfgPath));

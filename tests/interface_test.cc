@@ -180,7 +180,7 @@ TEST_F(InterfaceProgram, FixedAccessCodeIsField3Exactly) {
   }
   EXPECT_EQ(DataPage("TEMP=21,5"), Get("GETVARBYNAME1&Temp&geheim"));
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION&&geheim"));
-  WriteFile(AuthPath(), "X\n");  // a mode letter alone sets no code
+  WriteFile(AuthPath(), "B\n");  // a mode letter alone sets no code, in mode "B" too
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION"));
 }
 

@@ -102,6 +102,22 @@ TEST_F(ServerPageTest, MissingPageFile) {
   EXPECT_TRUE(runtime_.Calls().empty());
 }
 
+// A selection list shows at most 1000 choices, whatever count its record gives.
+TEST_F(ServerPageTest, SelectionCountIsBounded) {
+  WriteFile(SiteDir() + "Haus_Liste.SHT",
+            "#1000=Liste\n#6000\nOBJCOLS=0x;2x;\n#8000\nSHEAD=Liste\n#10000\n"
+            "OBJROW=Modus@Modus@1@@3@U@@99999999999&Aus&Ein@@\n");
+  const std::string out = GetPage("SP=Haus&sitename=Liste&sid=777").out;
+  EXPECT_LT(out.size(), 1024u * 1024u);
+  EXPECT_EQ(out.size() - 15, out.rfind("</body></html>\n"));
+  size_t options = 0;
+  for (size_t at = out.find("<option"); at != std::string::npos; at = out.find("<option", at + 1))
+    ++options;
+  EXPECT_EQ(1000u, options);
+  EXPECT_NE(std::string::npos,
+            out.find("<option>Aus</option>\n<option selected>Ein</option>\n<option></option>\n"));
+}
+
 TEST_F(ServerPageTest, NewSeparatorsKeepAtAndColonInLabels) {
   WriteFile(SiteDir() + "Haus_Neu.SHT",
             "#1000=Neu\nFILEVERS=140\n#8000\nSHEAD=Neu\n#9000=2\n"

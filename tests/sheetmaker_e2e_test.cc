@@ -143,6 +143,24 @@ TEST_F(SheetmakerE2eTest, ProjectChangeCompilesOnceAndPageShowsNewIndices) {
   EXPECT_TRUE(CallsOf(runtime_, "getobjidx").empty());
 }
 
+// A project dated a day ahead (a clock behind the controller's): the first
+// request compiles, and the site definition file takes the project's time, so
+// the next requests find the site fresh.
+TEST_F(SheetmakerE2eTest, ProjectDatedInTheFutureCompilesOnce) {
+  const time_t ahead = time(nullptr) + 86400;
+  struct timeval future_times[2] = {{ahead, 0}, {ahead, 0}};
+  ASSERT_EQ(0, utimes((RuntimeDir() + "project.af").c_str(), future_times));
+  for (int request = 1; request <= 3; ++request) {
+    const std::string page = GetPage();
+    EXPECT_NE(std::string::npos, page.find(Row("Licht Flur", "111"))) << request;
+  }
+  EXPECT_EQ(2u, CallsOf(runtime_, "getvaridx").size());
+  EXPECT_EQ(1u, CallsOf(runtime_, "getobjidx").size());
+  struct stat st {};
+  ASSERT_EQ(0, stat((SiteDir() + "Haus.TVS").c_str(), &st));
+  EXPECT_EQ(ahead, st.st_mtime);
+}
+
 // How many processes wait for the flock on path ("->" lines in /proc/locks).
 int WaitersFor(const std::string& path) {
   struct stat st {};
