@@ -10,6 +10,7 @@
 #include "common/output.h"
 #include "server/pagehead.h"
 #include "server/request.h"
+#include "server/signonguard.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -28,6 +29,8 @@ void WaitSeconds(unsigned seconds) {
     login_wait(seconds);
     return;
   }
+  // Without a free slot the page goes on at once: requests cannot park processes.
+  if (!TakeLockWaitSlot(Request.ClientAddr)) return;
   // sleep() may return early on a signal; sleep out the rest.
   while (seconds > 0) seconds = sleep(seconds);
 }
