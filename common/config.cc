@@ -7,30 +7,14 @@
 
 #include <cstdio>
 
+#include "common/linereader.h"
+
 std::string AbKeURL;
 
 namespace {
 
 constexpr char kDefaultPort[] = "2110";
 constexpr char kDefaultHost[] = "localhost";
-constexpr long long kNoRuntimeConfig = 0;
-constexpr long long kNoAfEntry = 99999999;
-
-// Reads one line as stored, its line feed included when there is one.
-// Returns false at the end of the file.
-bool ReadRawLine(FILE* file, std::string* line) {
-  line->clear();
-  int c;
-  while ((c = fgetc(file)) != EOF) {
-    line->push_back(static_cast<char>(c));
-    if (c == '\n') break;
-  }
-  return !line->empty();
-}
-
-void DropLineFeed(std::string* line) {
-  if (!line->empty() && line->back() == '\n') line->pop_back();
-}
 
 }  // namespace
 
@@ -43,8 +27,9 @@ int LoadCfgFile(const std::string& path, const std::string& url_when_missing) {
   std::string host = kDefaultHost;
   std::string port = kDefaultPort;
   std::string line;
-  while (ReadRawLine(file, &line)) {
-    DropLineFeed(&line);  // a carriage return before it stays part of the value
+  bool ended_lf;
+  while (ReadLine(file, &line, &ended_lf)) {
+    // A carriage return before the line feed stays part of the value.
     if (line.empty()) continue;
     if (line[0] == 'I') host = line.substr(1);
     else if (line[0] == 'P') port = line.substr(1);
@@ -62,13 +47,13 @@ long long GetFileTime(const std::string& path) {
 
 long long GetAFFileTime(const std::string& path) {
   FILE* file = fopen(path.c_str(), "r");
-  if (!file) return kNoRuntimeConfig;
+  if (!file) return kNoRuntimeConfigTime;
   std::string line;
+  bool ended_lf;
   std::string af_path;
   bool found = false;
-  while (ReadRawLine(file, &line)) {
-    if (line.size() < 4) continue;  // as read, its line feed counted
-    DropLineFeed(&line);
+  while (ReadLine(file, &line, &ended_lf)) {
+    if (line.size() + (ended_lf ? 1 : 0) < 4) continue;  // as stored, its line feed counted
     if (line.compare(0, 3, "AF=") == 0) {
       af_path = line.substr(3);
       found = true;
@@ -76,6 +61,6 @@ long long GetAFFileTime(const std::string& path) {
     }
   }
   fclose(file);
-  if (!found) return kNoAfEntry;
+  if (!found) return kNoAfEntryTime;
   return GetFileTime(af_path);
 }

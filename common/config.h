@@ -17,11 +17,16 @@ extern std::string AbKeURL;
 // is "localhost"; long hosts and ports are taken whole.
 int LoadCfgFile(const std::string& path, const std::string& url_when_missing = "");
 
+// The times that stand for "unknown" in the freshness check, produced only by
+// the two readers below.
+constexpr long long kNoFileTime = -1;            // the file cannot be examined
+constexpr long long kNoRuntimeConfigTime = 0;    // no runtime configuration file
+constexpr long long kNoAfEntryTime = 99999999;   // no "AF=" line in it
+
 // Modification time in whole seconds, or kNoFileTime when the file cannot be examined.
-constexpr long long kNoFileTime = -1;
 long long GetFileTime(const std::string& path);
 
 // The time of the file named on the first "AF=" line of the runtime configuration
-// file: 0 when that file cannot be opened, 99999999 when it has no "AF=" line, and
-// kNoFileTime when the AF file itself cannot be examined.
+// file: kNoRuntimeConfigTime when that file cannot be opened, kNoAfEntryTime when
+// it has no "AF=" line, and kNoFileTime when the AF file itself cannot be examined.
 long long GetAFFileTime(const std::string& path);

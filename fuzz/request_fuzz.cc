@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "common/boxfiles.h"
 #include "common/paths.h"
 #include "common/config.h"
 #include "server/fixedpages.h"
 #include "common/output.h"
+#include "common/sleep.h"
 #include "server/request.h"
 
 using fuzzsupport::Require;
@@ -64,13 +66,13 @@ void PrepareBox() {
   if (done) return;
   done = true;
   // The login page's time lock would sleep up to 512 s per request.
-  SetLoginWaitForTest([](unsigned) {});
+  SetSleepForTest([](unsigned) {});
   Require(!kIsRealBox, "the fixed directories are the build's own, not the box's");
   const std::string make_dirs = "mkdir -p '" + std::string(kSiteDir) + "' '" + kRuntimeDir + "'";
   Require(system(make_dirs.c_str()) == 0, "the fixed directories can be made");
   for (const auto& file : kSiteFiles) WriteBoxFile(std::string(kSiteDir) + file[0], file[1]);
-  unlink((std::string(kRuntimeDir) + "CTLKRN.CFG").c_str());
-  unlink((std::string(kRuntimeDir) + "ABLKRN.CFG").c_str());
+  unlink(ControlFilePath().c_str());
+  unlink(RuntimeConfigPath().c_str());
 }
 
 // Removes the session files that sign-ons and free addresses made.

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/boxfiles.h"
 #include "common/filerewrite.h"
-#include "common/paths.h"
+#include "common/linereader.h"
 #include "toolkit/cstr.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kAuthFileName[] = "TELVARINSAUTH.DAT";
 constexpr char kDailyMode = 'B';
 // Only this many bytes of the first line are read, its line feed included.
 constexpr size_t kMaxLineBytes = 255;
@@ -20,11 +20,10 @@ constexpr size_t kMaxLineBytes = 255;
 // The first line as read: at most kMaxLineBytes bytes, the line feed kept.
 std::string ReadFirstLine(FILE* file) {
   std::string line;
-  int c;
-  while (line.size() < kMaxLineBytes && (c = fgetc(file)) != EOF) {
-    line.push_back(static_cast<char>(c));
-    if (c == '\n') break;
-  }
+  bool ended_lf;
+  if (!ReadLine(file, &line, &ended_lf)) return std::string();
+  if (ended_lf) line += '\n';
+  if (line.size() > kMaxLineBytes) line.resize(kMaxLineBytes);
   return line;
 }
 
@@ -38,8 +37,6 @@ std::string LineData(const std::string& line) {
 }
 
 }  // namespace
-
-std::string AuthFilePath() { return std::string(kRuntimeDir) + kAuthFileName; }
 
 std::string DailyCode(int base, int day, int month) {
   // Unsigned arithmetic wraps where a large base would overflow a signed int,
@@ -67,7 +64,7 @@ std::string ReadAuthFile() {
   const std::time_t seconds = std::time(nullptr);
   std::tm now{};
   localtime_r(&seconds, &now);
-  return ReadAuthFileAt(AuthFilePath(), now);
+  return ReadAuthFileAt(AccessFilePath(), now);
 }
 
 int SetAuth(const std::string& text) {
@@ -75,5 +72,5 @@ int SetAuth(const std::string& text) {
   if (text.size() + 1 > kMaxLineBytes || text.find('\n') != std::string::npos) return -1;
   // In place: the runtime's folder stays closed to the web server's user, and
   // only the owner may read the code.
-  return OverwriteFileInPlace(AuthFilePath(), text + "\n", 0600) ? 1 : -1;
+  return OverwriteFileInPlace(AccessFilePath(), text + "\n", 0600) ? 1 : -1;
 }

@@ -8,9 +8,6 @@
 #include <ctime>
 #include <string>
 
-// kRuntimeDir + "TELVARINSAUTH.DAT".
-std::string AuthFilePath();
-
 // The code that requests must present now (local time), or the empty text when none is set.
 std::string ReadAuthFile();
 // The same for the access file at path, with now as the local time.

@@ -5,13 +5,12 @@
 #include "interface/pages.h"
 #include "interface/runtimecmds.h"
 #include "interface/workfiles.h"
-#include "common/paths.h"
+#include "common/boxfiles.h"
 #include "common/config.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kControlFileName[] = "CTLKRN.CFG";
 // This program's runtime address when the control file cannot be opened.
 constexpr char kDefaultRuntimeUrl[] = "xmlrpc://localhost:2110";
 
@@ -64,7 +63,7 @@ void DispatchCommand(const std::string& query) {
 }
 
 void RunInterface(const InterfaceRequestRec& request) {
-  LoadCfgFile(std::string(kRuntimeDir) + kControlFileName, kDefaultRuntimeUrl);
+  LoadCfgFile(ControlFilePath(), kDefaultRuntimeUrl);
   int error = 0;
   OutputData.clear();
   std::string query;

@@ -1,7 +1,6 @@
 // commands.h: one request to the administration interface, from the query
 // string to the page: load the runtime address, check the access code, run the
-// one command of the query and write its page. Tested by commands_test.cc and
-// tests/interface_test.cc.
+// one command of the query and write its page. Tested by tests/interface_test.cc.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // pages.h: the administration interface's pages and the text they show. The
 // data page and the error page show OutputData; the reset and work-file pages
 // (runtimecmds.h, workfiles.h) share the action-page frame written here.
-// Tested by pages_test.cc and tests/interface_test.cc.
+// Tested by tests/interface_test.cc.
 #pragma once
 
 #include <string>

@@ -1,26 +1,16 @@
 // runtimecmds.cc: the commands that talk to the runtime (see runtimecmds.h).
 #include "interface/runtimecmds.h"
 
-#include <time.h>
-
-#include <cerrno>
-
-#include "interface/pages.h"
-#include "interface/quietrun.h"
+#include "common/runprogram.h"
 #include "common/runtime.h"
+#include "common/sleep.h"
+#include "interface/pages.h"
 
 namespace {
 
-constexpr time_t kRestartWaitSeconds = 5;
+constexpr unsigned kRestartWaitSeconds = 5;
 constexpr int kResetKindRestart = 1;
 constexpr int kResetKindStop = 2;
-
-// Sleeps the whole time even when a signal interrupts it.
-void WaitSeconds(time_t seconds) {
-  timespec left{seconds, 0};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
-}
 
 }  // namespace
 
@@ -56,7 +46,8 @@ void EndAK() {
 void ResetAK() {
   XMLRPCEndAK();
   // Give the runtime time to end by itself before it is killed.
-  WaitSeconds(kRestartWaitSeconds);
-  RunQuietly("killall", "Ablaufkern");
+  SleepSeconds(kRestartWaitSeconds);
+  // Standard output is the response: nothing the helper prints may reach it.
+  RunProgramAndWait({"killall", "Ablaufkern"}, ChildStreams());
   CreateHTMLResetAK(kResetKindRestart);
 }

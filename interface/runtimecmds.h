@@ -1,8 +1,8 @@
 // runtimecmds.h: the administration commands that talk to the runtime: the
 // variable list, reading and setting a variable by name, starting a macro, and
 // stopping or restarting the runtime with its reset page. Every call goes
-// through server/runtime.h; a failed call leaves its fallback.
-// Tested by runtimecmds_test.cc and tests/interface_test.cc.
+// through common/runtime.h; a failed call leaves its fallback.
+// Tested by tests/interface_test.cc.
 #pragma once
 
 #include <string>

@@ -5,9 +5,8 @@
 // Tested by fixedpages_test.cc and tests/server_fixedpages_test.cc.
 #include "server/fixedpages.h"
 
-#include <unistd.h>
-
 #include "common/output.h"
+#include "common/sleep.h"
 #include "server/pagehead.h"
 #include "server/request.h"
 #include "server/signonguard.h"
@@ -21,18 +20,13 @@ constexpr char kDefaultAuthMessage[] = "WEB-Server-Anmeldung";
 // Attempt 9 is the last one the login page shows; its lock is the longest.
 constexpr int kLongestLockAttempt = 9;
 
-LoginWaitFn login_wait = nullptr;
-
 void WaitSeconds(unsigned seconds) {
   FlushOutput();  // the page up to the wait reaches the browser before it
-  if (login_wait != nullptr) {
-    login_wait(seconds);
-    return;
-  }
   // Without a free slot the page goes on at once: requests cannot park processes.
-  if (!TakeLockWaitSlot(Request.ClientAddr)) return;
-  // sleep() may return early on a signal; sleep out the rest.
-  while (seconds > 0) seconds = sleep(seconds);
+  const int slot = TakeLockWaitSlot(Request.ClientAddr);
+  if (slot < 0) return;
+  SleepSeconds(seconds);
+  ReleaseLockWaitSlot(slot);
 }
 
 // From "Content-type" to the body start (and the width container).
@@ -59,7 +53,6 @@ unsigned LoginLockSeconds(int attempt) {
   return 1u << attempt;
 }
 
-void SetLoginWaitForTest(LoginWaitFn wait) { login_wait = wait; }
 
 void CreateHTMLLoginPage(int counter) {
   // The request road passes 8 at most (it answers 9 and more with the error page).

@@ -22,7 +22,3 @@ void CreateHTMLSignoffPage();
 // to the power of the attempt (16 s for attempt 4), at most 512 s.
 unsigned LoginLockSeconds(int attempt);
 
-// Tests replace the wait of the time lock (a plain sleep) with their own
-// function; nullptr restores the sleep.
-using LoginWaitFn = void (*)(unsigned seconds);
-void SetLoginWaitForTest(LoginWaitFn wait);

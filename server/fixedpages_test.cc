@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/output.h"
+#include "common/sleep.h"
+#include "harness.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 
@@ -28,15 +30,17 @@ class FixedPages : public ::testing::Test {
     SiteSettings = SiteSettingsRec();
     Request = RequestRec();
     Request.SiteName = "HAUS";
+    Request.ClientAddr = "127.0.0.1";
+    Request.BaseDir = testsupport::MakeTempDir() + "/";  // the wait slots' lock files
     waits.clear();
     written_before_wait.clear();
     capture = &out_;
     SetOutputCapture(&out_);
-    SetLoginWaitForTest(RecordWait);
+    SetSleepForTest(RecordWait);
   }
   void TearDown() override {
     SetOutputCapture(nullptr);
-    SetLoginWaitForTest(nullptr);
+    SetSleepForTest(nullptr);
     capture = nullptr;
   }
   std::string out_;

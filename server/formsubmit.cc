@@ -2,7 +2,7 @@
 #include "server/formsubmit.h"
 
 #include "server/formdecode.h"
-#include "server/objrows.h"
+#include "server/formfield.h"
 #include "common/runtime.h"
 #include "toolkit/strobj.h"
 
@@ -18,33 +18,18 @@ int ApplyFormField(const std::string& field) {
   // A field without a name ("=5") names no variable: taking its index would
   // cut past the end of the name.
   if (field.empty() || name.empty() || name == kSubmitButton) return 1;
-  if (field[0] == 'x') {
-    RunMacroByIdx(name.substr(1));  // a macro that cannot start is not reported
+  const FormFieldNameParts parts = ParseFormFieldName(name);
+  if (parts.kind == 'x') {
+    RunMacroByIdx(parts.index);  // a macro that cannot start is not reported
     return 1;
   }
   std::string value = StrGetKeyRow(name, field);
-  const size_t q = name.find('q', 1);
-  const std::string index = q == std::string::npos ? name.substr(1) : name.substr(1, q - 1);
-  std::string code = q == std::string::npos ? std::string() : name.substr(q + 1);
-  const char kind = field[0];
-  std::string command;
-  if (kind == 'N') {
-    code = StrReplaceChar(StrReplaceChar(code, 'p', '.'), 'k', ',');
-    value = ReplaceUntilNone(value, "%2C", ",");  // no other decoding for numbers
-    if (value == code) return 1;
-    command = index + "=" + value;
-  } else {
-    value = DecodeFormText(value);
-    if (kind == 'S') {
-      if (IntToStrS(TextChecksum(value)) == code) return 1;
-    } else if (DecodeFormText(code) == value) {
-      // The code is decoded too: a choice whose text the browser escapes in the
-      // field's name would otherwise be written again on every send.
-      return 1;
-    }
-    command = index + "=\"" + value + "\"";
-  }
-  return WriteVarByIdx(command);
+  // Numbers take no other decoding; every other kind the form text decoding.
+  value = parts.kind == 'N' ? ReplaceUntilNone(value, "%2C", ",") : DecodeFormText(value);
+  if (IsShownValue(parts, value)) return 1;
+  // A number is written bare, every other kind in double quotes.
+  return WriteVarByIdx(parts.kind == 'N' ? parts.index + "=" + value
+                                         : parts.index + "=\"" + value + "\"");
 }
 
 int ApplyFormFields(const std::string& request_data) {

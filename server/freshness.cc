@@ -1,23 +1,13 @@
 // freshness.cc: the freshness check and the compiler start (see freshness.h).
 #include "server/freshness.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
-#include "common/paths.h"
+#include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/names.h"
+#include "common/runprogram.h"
 #include "server/request.h"
 
 namespace {
-
-constexpr char kCompilerName[] = "Sheetmaker";
-constexpr long long kNoRuntimeConfigTime = 0;
-constexpr long long kNoAfEntryTime = 99999999;
 
 bool IsKnownTime(long long t) {
   return t != kNoFileTime && t != kNoRuntimeConfigTime && t != kNoAfEntryTime;
@@ -31,28 +21,12 @@ bool SiteNeedsCompile(long long site_time, long long af_time) {
 
 void StartCompiler(const std::string& program, const std::string& site_name) {
   if (!IsValidName(site_name)) return;
-  fflush(stdout);
-  const pid_t pid = fork();
-  if (pid < 0) return;
-  if (pid == 0) {
-    // The child: only async-signal-safe calls until exec.
-    int null_fd = open("/dev/null", O_RDWR);
-    if (null_fd >= 0) {
-      dup2(null_fd, STDIN_FILENO);
-      dup2(null_fd, STDERR_FILENO);
-      if (null_fd > STDERR_FILENO) close(null_fd);
-    }
-    char* const argv[] = {const_cast<char*>(program.c_str()),
-                          const_cast<char*>(site_name.c_str()), nullptr};
-    execv(program.c_str(), argv);
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  ChildStreams streams;
+  streams.out = ChildStream::kInherit;
+  RunProgramAndWait({program, site_name}, streams);
 }
 
 void CompileSiteWhenOutOfDate(long long site_time, long long af_time) {
   if (SiteNeedsCompile(site_time, af_time))
-    StartCompiler(std::string(kSiteDir) + kCompilerName, Request.SiteName);
+    StartCompiler(CompilerPath(), Request.SiteName);
 }

@@ -7,11 +7,10 @@
 // Tested by objrows_test.cc.
 #include "server/objrows.h"
 
-#include <cstdint>
-
 #include "common/htmlescape.h"
 #include "common/output.h"
 #include "common/runtime.h"
+#include "server/formfield.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -66,29 +65,6 @@ std::string InputValueAttr(const std::string& value) {
 }
 
 }  // namespace
-
-int TextChecksum(const std::string& text) {
-  // Unsigned arithmetic wraps without undefined behaviour; the bytes are taken
-  // unsigned so Latin-1 letters count 0xC0..0xFF on every platform.
-  uint32_t sum = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    sum += static_cast<uint32_t>(i + 1) * static_cast<unsigned char>(text[i]);
-  return static_cast<int32_t>(sum);
-}
-
-std::string FormFieldName(const std::string& kind, const std::string& index,
-                          const std::string& value) {
-  std::string code;
-  if (kind == "S") {
-    std::string inner = value.size() >= 2 ? value.substr(1, value.size() - 2) : "";
-    code = IntToStrS(TextChecksum(inner));
-  } else if (kind == "N") {
-    code = StrReplaceChar(StrReplaceChar(value, ',', 'k'), '.', 'p');
-  } else {
-    code = value;
-  }
-  return kind + index + "q" + code;
-}
 
 void WriteObjectCell(const std::string& record) {
   WriteRowLine("<td class=objcs width=" + IntToStrS(PageSettings.OBWIDTH) + ">" + Field(record, 2) +
@@ -159,7 +135,7 @@ void WriteObjectRow(const std::string& record) {
 }
 
 void WriteMacroRow(const std::string& record) {
-  WriteLine("<tr><td class=maccs><input type=CHECKBOX name=\"x" + Field(record, 3) +
+  WriteLine("<tr><td class=maccs><input type=CHECKBOX name=\"" + MacroFieldName(Field(record, 3)) +
             "\" value=ON >&nbsp;" + Field(record, 2) + "&nbsp;</td></tr>");
 }
 

@@ -1,7 +1,7 @@
 // objrows.h: the rows of a site page's tables and its free HTML lines: object
 // rows (label, value and input cells with live values from the runtime), macro
-// rows, HTML blocks with "%<name>" references, and the form field names that
-// carry a variable's index and shown value to the next request.
+// rows, HTML blocks with "%<name>" references. The form field names are
+// written by formfield.h.
 // Tested by objrows_test.cc (against the trial runtime).
 #pragma once
 
@@ -38,13 +38,3 @@ void WriteHTMLBlock(const std::string& text);
 // right after each inserted value; a "%<" without a later ">" ends it.
 std::string ReplaceVarRefs(const std::string& text);
 
-// The checksum of a text value as shown (without its quotes): the sum of
-// position (from 1) times byte (0..255), wrapping in 32 bits, as a signed int.
-int TextChecksum(const std::string& text);
-
-// The form field name of an editable value: kind + index + "q" + a code of the
-// value as shown. Kind "S": the decimal checksum of the value between its first
-// and last byte (its quotes); kind "N": the value with "," as "k" and then "."
-// as "p"; any other kind: the value unchanged.
-std::string FormFieldName(const std::string& kind, const std::string& index,
-                          const std::string& value);

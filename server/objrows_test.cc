@@ -229,41 +229,6 @@ TEST_F(ObjRows, MacroRow) {
   EXPECT_TRUE(runtime_->Calls().empty());
 }
 
-struct ChecksumCase {
-  std::string text;
-  int want;
-};
-TEST(TextChecksum, PositionTimesUnsignedByteWrappingIn32Bits) {
-  const ChecksumCase cases[] = {
-      {"", 0},
-      {"Ab", 261},
-      {"\xFC", 252},                         // Latin-1 counts as unsigned
-      {"Gr\xFCn", 1495},                     // 71 + 2*114 + 3*252 + 4*110
-      {std::string(4500, '\xFF'), -1712518546},  // 255*4500*4501/2 passes 2^31
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.want, TextChecksum(c.text)) << c.text.size();
-}
-
-struct NameCase {
-  const char* kind;
-  const char* index;
-  const char* value;
-  const char* want;
-};
-const NameCase kNameCases[] = {
-    {"N", "12", "1.234,5", "N12q1p234k5"},
-    {"N", "12", "21.5", "N12q21p5"},
-    {"S", "7", "\"Ab\"", "S7q261"},
-    {"S", "7", "\"\"", "S7q0"},
-    {"S", "7", "\"", "S7q0"},  // fewer than two bytes: nothing between the quotes
-    {"U", "5", "Ein", "U5qEin"},
-    {"U", "5", "1.5,2", "U5q1.5,2"},
-};
-TEST(FormFieldName, CodeByKind) {
-  for (const auto& c : kNameCases)
-    EXPECT_EQ(c.want, FormFieldName(c.kind, c.index, c.value)) << c.kind << " " << c.value;
-}
-
 struct RefCase {
   const char* text;
   const char* want;

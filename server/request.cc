@@ -10,8 +10,9 @@
 #include <ctime>
 #include <string>
 
-#include "common/paths.h"
+#include "common/boxfiles.h"
 #include "common/config.h"
+#include "common/paths.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
 #include "server/freshness.h"
@@ -28,10 +29,6 @@ RequestRec Request;
 namespace {
 
 constexpr char kDefaultSite[] = "TELVARINSERVER";
-constexpr char kSiteSuffix[] = ".TVS";
-constexpr char kPageSuffix[] = ".SHT";
-constexpr char kControlFile[] = "CTLKRN.CFG";
-constexpr char kRuntimeConfigFile[] = "ABLKRN.CFG";
 constexpr char kDefaultClient[] = "127.0.0.1";
 constexpr char kSignOnMarker[] = "xxx";
 constexpr char kNoFormMarker[] = "*";
@@ -129,7 +126,7 @@ void WriteSignedOnPage() {
   int ok = 1;
   if (FieldValue(2, "sitename") != kNoFormMarker) ok = ApplyFormFields(Request.RequestData);
   if (ok == 1)
-    RenderSitePage(Request.BaseDir + Request.SiteName + "_" + Request.PageName + kPageSuffix);
+    RenderSitePage(PageFilePath(Request.BaseDir, Request.SiteName, Request.PageName));
   else
     CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidParameters);
 }
@@ -169,7 +166,7 @@ std::string ReadPostData(const std::string& content_length, FILE* in) {
 int HandleCgiRequest(const CgiRequestRec& cgi) {
   Request = RequestRec();
   ResetDisplaySettings();
-  LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
+  LoadCfgFile(ControlFilePath());
 
   if (cgi.Method == "POST")
     Request.RequestData = ReadPostData(cgi.ContentLength, cgi.Body);
@@ -178,10 +175,10 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
 
   ChooseSite();
   Request.BaseDir = kSiteDir;
-  const std::string site_file = Request.BaseDir + Request.SiteName + kSiteSuffix;
+  const std::string site_file = SiteDefinitionPath(Request.BaseDir, Request.SiteName);
   const long long site_time = GetFileTime(site_file);
   ReadSiteSettings(site_file);
-  Request.AbKeCfgPath = std::string(kRuntimeDir) + kRuntimeConfigFile;
+  Request.AbKeCfgPath = RuntimeConfigPath();
   CompileSiteWhenOutOfDate(site_time, GetAFFileTime(Request.AbKeCfgPath));
 
   Request.ClientAddr = cgi.RemoteAddr;

@@ -9,12 +9,12 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "common/boxfiles.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kSessionSuffix[] = ".SID";
 constexpr char kSessionError[] = "*ERROR";
 constexpr size_t kSessionIdDigits = 18;
 constexpr size_t kTimeCountIdDigits = 9;
@@ -77,8 +77,7 @@ bool IsSessionIdText(const std::string& id) {
 
 std::string SessionFilePath(const std::string& id, const std::string& client_addr) {
   if (!IsSessionIdText(id) || !IsClientAddressText(client_addr)) return std::string();
-  return Request.BaseDir + Request.SiteName + id + StrReplaceChar(client_addr, '.', 'p') +
-         kSessionSuffix;
+  return SessionFilePath(Request.BaseDir, Request.SiteName, id, client_addr);
 }
 
 std::string FormatTimeStamp(time_t when, char sep) {

@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/boxfiles.h"
 #include "common/filerewrite.h"
+#include "common/linereader.h"
 #include "server/fixedpages.h"
 #include "server/request.h"
 #include "server/sessions.h"
@@ -23,11 +25,6 @@
 
 namespace {
 
-constexpr char kAttemptsFile[] = "SIGNONFAILS.DAT";
-constexpr char kAttemptsLock[] = "SIGNONFAILS.LCK";
-constexpr char kSlotGuard[] = "LOGINWAIT.LCK";
-constexpr char kSlotPrefix[] = "LOGINWAIT";
-constexpr char kSlotSuffix[] = ".LCK";
 // A first login page without any wait comes before this many failures.
 constexpr int kFailuresBeforeLock = 3;
 
@@ -37,17 +34,14 @@ struct AttemptEntry {
   time_t last = 0;
 };
 
-std::string SiteFile(const std::string& name) { return Request.BaseDir + name; }
-
 // The entries of the attempts file that are still remembered at now.
 std::vector<AttemptEntry> ReadEntries(time_t now) {
   std::vector<AttemptEntry> entries;
-  FILE* file = fopen(AttemptsFilePath().c_str(), "r");
+  FILE* file = fopen(AttemptsFilePath(Request.BaseDir).c_str(), "r");
   if (!file) return entries;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, file)) {
-    std::string line(buffer);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
+  std::string line;
+  bool ended_lf = false;
+  while (ReadLine(file, &line, &ended_lf)) {
     AttemptEntry e;
     e.addr = StrGetIndex(line, 1, ';');
     e.count = C_StrToInt(StrGetIndex(line, 2, ';'));
@@ -64,7 +58,7 @@ bool WriteEntries(const std::vector<AttemptEntry>& entries) {
   std::string content;
   for (const auto& e : entries)
     content += e.addr + ";" + IntToStrS(e.count) + ";" + std::to_string(e.last) + "\n";
-  return ReplaceFileContent(AttemptsFilePath(), content);
+  return ReplaceFileContent(AttemptsFilePath(Request.BaseDir), content);
 }
 
 // An open, locked file descriptor, or -1.
@@ -83,7 +77,7 @@ int LockFile(const std::string& path, int how) {
 // when new) and returns false to drop it. Returns the entry's count afterwards.
 template <typename Change>
 int UpdateEntry(const std::string& addr, time_t now, Change change) {
-  const int lock = LockFile(SiteFile(kAttemptsLock), LOCK_EX);
+  const int lock = LockFile(AttemptsLockPath(Request.BaseDir), LOCK_EX);
   if (lock < 0) return 0;
   std::vector<AttemptEntry> entries = ReadEntries(now);
   auto it = std::find_if(entries.begin(), entries.end(),
@@ -118,8 +112,6 @@ std::string SlotHolder(int fd) {
 
 }  // namespace
 
-std::string AttemptsFilePath() { return SiteFile(kAttemptsFile); }
-
 int RecordedFailures(const std::string& addr, time_t now, time_t* last) {
   for (const auto& e : ReadEntries(now)) {
     if (e.addr != addr) continue;
@@ -150,15 +142,15 @@ bool InsideTimeLock(const std::string& addr, time_t now) {
   return now - last < static_cast<time_t>(LoginLockSeconds(count + 1));
 }
 
-bool TakeLockWaitSlot(const std::string& addr) {
-  if (!IsClientAddressText(addr)) return false;
-  const int guard = LockFile(SiteFile(kSlotGuard), LOCK_EX);
-  if (guard < 0) return false;
+int TakeLockWaitSlot(const std::string& addr) {
+  if (!IsClientAddressText(addr)) return -1;
+  const int guard = LockFile(LoginWaitGuardPath(Request.BaseDir), LOCK_EX);
+  if (guard < 0) return -1;
   int taken = -1;
   bool addr_waits = false;
   std::vector<int> held;  // slots locked by this process while it looks
   for (int i = 1; i <= kLockWaitSlots && !addr_waits; ++i) {
-    const std::string path = SiteFile(kSlotPrefix + std::to_string(i) + kSlotSuffix);
+    const std::string path = LoginWaitSlotPath(Request.BaseDir, i);
     const int fd = LockFile(path, LOCK_EX | LOCK_NB);
     if (fd >= 0) {
       held.push_back(fd);
@@ -177,7 +169,11 @@ bool TakeLockWaitSlot(const std::string& addr) {
       pwrite(taken, addr.data(), addr.size(), 0) == static_cast<ssize_t>(addr.size()))
     ok = true;
   for (int fd : held)
-    if (!ok || fd != taken) close(fd);  // the taken slot stays locked until exit
+    if (!ok || fd != taken) close(fd);  // the taken slot stays locked
   close(guard);
-  return ok;
+  return ok ? taken : -1;
+}
+
+void ReleaseLockWaitSlot(int slot) {
+  if (slot >= 0) close(slot);
 }

@@ -14,9 +14,7 @@ constexpr size_t kMaxAttemptAddresses = 1000;
 // At most this many requests wait in a time lock at once, one per address.
 constexpr int kLockWaitSlots = 4;
 
-// The site directory's attempts file and its lock: Request.BaseDir + name.
-std::string AttemptsFilePath();
-
+// The files live in Request.BaseDir (common/boxfiles.h names them).
 // The failed sign-ons recorded for addr that are not older than
 // kAttemptMemorySeconds at now; *last (when given) gets the latest one's time.
 int RecordedFailures(const std::string& addr, time_t now, time_t* last = nullptr);
@@ -34,7 +32,10 @@ void ClearFailedSignOns(const std::string& addr);
 // runs from the latest failure.
 bool InsideTimeLock(const std::string& addr, time_t now);
 
-// Takes one of the kLockWaitSlots wait slots for addr (lock files in the site
-// directory, held until the process ends): false when all are taken or addr
-// already holds one, and then the caller must not wait.
-bool TakeLockWaitSlot(const std::string& addr);
+// Takes one of the kLockWaitSlots wait slots for addr (flock()ed files in the
+// site directory; a process that ends gives its slot back): the slot, or -1
+// when all are taken or addr already holds one, and then the caller must not
+// wait.
+int TakeLockWaitSlot(const std::string& addr);
+// Gives a slot back after the wait.
+void ReleaseLockWaitSlot(int slot);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "common/boxfiles.h"
 #include "harness.h"
 #include "server/request.h"
 
@@ -38,7 +39,7 @@ TEST_F(SignOnGuard, CountsPerAddressForgetsAndClears) {
   ClearFailedSignOns("fe80::2");
   EXPECT_EQ(0, RecordedFailures("fe80::2", kT + 3));
   EXPECT_EQ("10.0.0.1;1;" + std::to_string(kT + 3 + kAttemptMemorySeconds) + "\n",
-            testsupport::ReadFile(AttemptsFilePath()));
+            testsupport::ReadFile(AttemptsFilePath(Request.BaseDir)));
 }
 
 TEST_F(SignOnGuard, TimeLockRunsFromTheLatestFailure) {
@@ -60,21 +61,21 @@ TEST_F(SignOnGuard, KeepsAtMostTheNewestAddresses) {
   for (size_t i = 0; i < kMaxAttemptAddresses; ++i)
     full += "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ";2;" +
             std::to_string(i == 0 ? kT : kT + 1) + "\n";  // 10.1.0.0 the oldest
-  testsupport::WriteFile(AttemptsFilePath(), full);
+  testsupport::WriteFile(AttemptsFilePath(Request.BaseDir), full);
   EXPECT_EQ(2, RecordedFailures("10.1.0.0", kT + 100));
   EXPECT_EQ(1, RecordFailedSignOn("192.168.1.1", kT + 100));
   EXPECT_EQ(0, RecordedFailures("10.1.0.0", kT + 100));  // the oldest went
   EXPECT_EQ(2, RecordedFailures("10.1.0.99", kT + 100));
   EXPECT_EQ(1, RecordedFailures("192.168.1.1", kT + 100));
-  const std::string now = testsupport::ReadFile(AttemptsFilePath());
+  const std::string now = testsupport::ReadFile(AttemptsFilePath(Request.BaseDir));
   EXPECT_EQ(kMaxAttemptAddresses, static_cast<size_t>(std::count(now.begin(), now.end(), '\n')));
 }
 
 TEST_F(SignOnGuard, OnlyAddressesAndWellFormedLinesCount) {
   for (const char* addr : {"a;b", "1.2.3.4\n5.6.7.8;9", "", "x y"})
     EXPECT_EQ(0, RecordFailedSignOn(addr, kT)) << addr;
-  EXPECT_FALSE(testsupport::FileExists(AttemptsFilePath()));
-  testsupport::WriteFile(AttemptsFilePath(),
+  EXPECT_FALSE(testsupport::FileExists(AttemptsFilePath(Request.BaseDir)));
+  testsupport::WriteFile(AttemptsFilePath(Request.BaseDir),
                          "10.0.0.1;x;" + std::to_string(kT) + "\n;4;" + std::to_string(kT) +
                              "\n10.0.0.2;5;" + std::to_string(kT + 60) + "\n10.0.0.3;5\n");
   EXPECT_EQ(0, RecordedFailures("10.0.0.1", kT));

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/linereader.h"
 #include "toolkit/strobj.h"
 
 SiteSettingsRec SiteSettings;
@@ -118,23 +119,16 @@ void ApplyRefreshLine(const std::string& line) {
 }  // namespace
 
 bool ReadFileLine(std::FILE* file, std::string* line) {
-  // getline, not a byte at a time: a page file is read once per page view, and
-  // reading it by getc was a sixth of a 50-row page's instructions.
-  char* buffer = nullptr;
-  size_t capacity = 0;
-  bool found = false;
-  ssize_t n;
-  while ((n = getline(&buffer, &capacity, file)) > 0) {
-    if (buffer[n - 1] != '\n') break;  // a last line without LF is dropped
-    size_t length = static_cast<size_t>(n) - 1;
-    if (length < 2) continue;           // "" and a lone CR carry nothing
-    if (buffer[length - 1] == '\r') --length;
-    line->assign(buffer, length);
-    found = true;
-    break;
+  std::string text;
+  bool ended_lf;
+  while (ReadLine(file, &text, &ended_lf)) {
+    if (!ended_lf) break;            // a last line without LF is dropped
+    if (text.size() < 2) continue;   // "" and a lone CR carry nothing
+    if (text.back() == '\r') text.pop_back();
+    *line = std::move(text);
+    return true;
   }
-  free(buffer);
-  return found;
+  return false;
 }
 
 void ApplySiteSettingLine(const std::string& line) {

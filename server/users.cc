@@ -4,12 +4,13 @@
 
 #include <cstdio>
 
+#include "common/boxfiles.h"
+#include "common/linereader.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-constexpr char kUserFileSuffix[] = "_WEBUSERS.USR";
 constexpr char kNoStartPage[] = "*No Start site defined for user";
 constexpr char kNoUserFile[] = "*No valid user file - error opening file";
 constexpr char kAllClients[] = "(ALL)";
@@ -18,21 +19,14 @@ constexpr char kAllClients[] = "(ALL)";
 // A last line without a line feed is read too: a user file saved without a
 // final line end must not silently lock its last user out.
 bool ReadUserLine(FILE* file, std::string* line) {
-  line->clear();
-  int c;
-  bool any = false;
-  while ((c = fgetc(file)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    line->push_back(static_cast<char>(c));
-  }
-  return any;
+  bool ended_lf;
+  return ReadLine(file, line, &ended_lf);
 }
 
 }  // namespace
 
 std::string CheckWebUser(const std::string& user, const std::string& password) {
-  const std::string path = Request.BaseDir + Request.SiteName + kUserFileSuffix;
+  const std::string path = UserFilePath(Request.BaseDir, Request.SiteName);
   FILE* file = fopen(path.c_str(), "r");
   if (!file) return kNoUserFile;
   std::string result = kNoStartPage + user;

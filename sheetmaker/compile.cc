@@ -1,12 +1,13 @@
 // compile.cc: the compiler's line rules, the page-file and site-file rewrites and
 // the run for one site (see compile.h). The runtime is asked only through
-// server/runtime.h; files are rewritten only through ReplaceFileContent.
+// common/runtime.h; files are rewritten only through ReplaceFileContent.
 #include "sheetmaker/compile.h"
 
 #include <unistd.h>
 
-#include "common/paths.h"
+#include "common/boxfiles.h"
 #include "common/config.h"
+#include "common/paths.h"
 #include "common/names.h"
 #include "toolkit/strobj.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr char kFieldSeparator = '@';
 constexpr size_t kShortestKeptLine = 2;  // page files drop lines of 0 and 1 bytes
-constexpr char kSiteSuffix[] = ".TVS";
-constexpr char kPageSuffix[] = ".SHT";
-constexpr char kLockSuffix[] = ".LCK";
-constexpr char kControlFile[] = "CTLKRN.CFG";
 
 bool BeginsWith(const std::string& line, const char* key) {
   return line.compare(0, std::char_traits<char>::length(key), key) == 0;
@@ -102,18 +99,18 @@ int CopyFileLines(const std::string& source, const std::string& target) {
 int RunSheetmaker(const std::vector<std::string>& args) {
   if (args.empty() || !IsValidName(args[0])) return kExitBadSiteName;
   const std::string site = args[0];
-  const std::string site_path = std::string(kSiteDir) + site + kSiteSuffix;
+  const std::string site_path = SiteDefinitionPath(kSiteDir, site);
 
   // Opened before the lock, so that a site that does not exist leaves no lock file.
   const FileStamp before = StampOf(site_path);
   std::vector<std::string> site_lines;
   if (!ReadRawLines(site_path, &site_lines)) return kExitNoSiteFile;
 
-  LoadCfgFile(std::string(kRuntimeDir) + kControlFile);
+  LoadCfgFile(ControlFilePath());
 
   // Held until the process ends. Without a lock file the run goes on unlocked;
   // it could not rewrite anything in such a directory anyway.
-  if (LockExclusive(std::string(kSiteDir) + site + kLockSuffix) >= 0) {
+  if (LockExclusive(LockFilePath(kSiteDir, site)) >= 0) {
     // Rewritten since this run first looked: a run that held the lock (this one
     // waited for it, or it ended just before this one took it) has just
     // compiled the site.
@@ -130,7 +127,7 @@ int RunSheetmaker(const std::vector<std::string>& args) {
     // The web page server shows no page whose name fails the check; such a line
     // must not make the compiler rewrite a file outside the site's own.
     if (!IsValidName(page)) continue;
-    const std::string page_path = std::string(kSiteDir) + site + "_" + page + kPageSuffix;
+    const std::string page_path = PageFilePath(kSiteDir, site, page);
     if (UpdatePageFile(page_path) == kFileRuntimeGone) return kExitNoRuntime;
   }
 

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "common/linereader.h"
+
 namespace {
 constexpr mode_t kLockFileMode = 0644;
 }  // namespace
@@ -17,18 +19,11 @@ bool ReadRawLines(const std::string& path, std::vector<std::string>* lines) {
   lines->clear();
   FILE* file = fopen(path.c_str(), "rb");
   if (!file) return false;
-  // The whole file in blocks, then cut at each LF: a byte at a time cost the
-  // compiler more than its own work on a 1000-row site.
   std::string text;
-  char block[65536];
-  size_t n;
-  while ((n = fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
+  bool ended_lf;
+  // A last line without LF is kept too: a rewrite must not lose it.
+  while (ReadLine(file, &text, &ended_lf)) lines->push_back(text);
   fclose(file);
-  size_t start = 0;
-  for (size_t lf; (lf = text.find('\n', start)) != std::string::npos; start = lf + 1)
-    lines->push_back(text.substr(start, lf - start));
-  // A last line without LF is kept: a rewrite must not lose it.
-  if (start < text.size()) lines->push_back(text.substr(start));
   return true;
 }
 

@@ -1,5 +1,5 @@
 // files.h: how the compiler reads site files (rewrites go through
-// server/filerewrite.h), and the site's lock, which serialises overlapping runs
+// common/filerewrite.h), and the site's lock, which serialises overlapping runs
 // for one site.
 // Tested by compile_test.cc.
 #pragma once

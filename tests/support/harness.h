@@ -2,7 +2,7 @@
 // command) with a chosen environment and standard input, the trial runtime as a
 // child process, the compiled-in fixed directories of the test build, and small
 // file helpers. Used by the program tests in tests/ and by the unit tests that
-// need a runtime (server/runtime_test.cc).
+// need a runtime (common/runtime_test.cc).
 #pragma once
 
 #include <map>

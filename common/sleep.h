@@ -1,0 +1,10 @@
+// sleep.h: the one way the programs wait whole seconds (the login page's time
+// lock, the administration interface's wait after a runtime restart). The wait
+// runs out its whole time even when a signal interrupts it. Tests replace it.
+#pragma once
+
+void SleepSeconds(unsigned seconds);
+
+// Tests replace the wait with their own function; nullptr restores the real one.
+using SleepFn = void (*)(unsigned seconds);
+void SetSleepForTest(SleepFn sleep_fn);
