@@ -50,6 +50,14 @@ BOX_RUNTIME_PID=""
 box_start_sample "$build" "$state" "$site_dir" "$runtime_dir" || { pids+=($BOX_RUNTIME_PID); exit 1; }
 pids+=("$BOX_RUNTIME_PID")
 
+# The administration interface is closed, as on a fresh install: a random code
+# in the access file (mode letter "K", then the code), kept between demo runs.
+auth="$runtime_dir/TELVARINSAUTH.DAT"
+if [ ! -s "$auth" ]; then
+  (umask 077; printf 'K%s\n' "$(LC_ALL=C tr -dc 'A-Za-z0-9' </dev/urandom | head -c 12)" >"$auth")
+fi
+admin_code=$(head -1 "$auth" | cut -c2-)
+
 box_lighttpd_conf "$state/lighttpd.conf" "$state" "$port" \
   "$conf_dir/50-telvarin.conf"
 box_start_lighttpd "$state/lighttpd.conf" "$state" "$port"
@@ -62,7 +70,8 @@ Telvarin demo box is running.
 
   Site:            $url
   User / password: demo / telvarin
-  Administration:  http://127.0.0.1:$port/telvarin/TelvarinInterface.ccc?VERSION
+  Administration:  http://127.0.0.1:$port/telvarin/TelvarinInterface.ccc?VERSION&&$admin_code
+                   (access code $admin_code, from $auth)
   Trial runtime:   xmlrpc://127.0.0.1:$BOX_RUNTIME_PORT (calls logged in $state/calls.log)
   Site files:      $site_dir/
 
