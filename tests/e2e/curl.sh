@@ -152,6 +152,7 @@ check "no access code after clearing" has "RESULT->1.1 - 101130"
 
 # The time lock of attempt 4 (16 s): the page up to "Zeitsperre" arrives
 # while the server still waits; the client gives up after 4 s.
+rm -f "$tmp/body"
 curl -s -N --max-time 4 -o "$tmp/body" "$server?SP=TELVARINSERVER&sitename=*&sid=&signoncounter=3"
 check "attempt 4 shows its number before the wait ends" has "4. Versuch"
 check "attempt 4: Zeitsperre before the wait ends" has "Zeitsperre"
