@@ -226,10 +226,9 @@ TEST_F(InterfaceProgram, SetAuthChangesTheCodeFromTheNextRequest) {
 }
 
 TEST_F(InterfaceProgram, SetAuthTakesOnlyCodesThatCanBeReadBack) {
-  // An access file that exists keeps its inode and mode: the runtime's folder
-  // need not be writable by the web server's user.
+  // An access file that exists keeps its inode (written in place): the
+  // runtime's folder need not be writable by the web server's user.
   WriteFile(AuthPath(), "Xalt-und-lang\n");
-  ASSERT_EQ(0, chmod(AuthPath().c_str(), 0640));
   struct stat before;
   ASSERT_EQ(0, stat(AuthPath().c_str(), &before));
   const std::string longest = "X" + std::string(253, 'k');  // 254 bytes and LF: one read
@@ -254,7 +253,6 @@ TEST_F(InterfaceProgram, SetAuthTakesOnlyCodesThatCanBeReadBack) {
   struct stat after;
   ASSERT_EQ(0, stat(AuthPath().c_str(), &after));
   EXPECT_EQ(before.st_ino, after.st_ino);
-  EXPECT_EQ(0640u, after.st_mode & 07777);
 }
 
 TEST_F(InterfaceProgram, SetAuthThatCannotWriteKeepsTheOldFile) {
