@@ -3,7 +3,7 @@
 // attribute, an unquoted attribute, a JavaScript string inside HTML. Every such
 // value goes through one of these; none is joined into a page as it stands.
 // Tested by htmlescape_test.cc; the places that use them by the program tests
-// (tests/server_page_test.cc, tests/interface_test.cc).
+// (tests/server_form_test.cc, tests/interface_test.cc, tests/e2e/browser.js).
 #pragma once
 
 #include <string>
