@@ -23,10 +23,9 @@ constexpr int kLongestLockAttempt = 9;
 void WaitSeconds(unsigned seconds) {
   FlushOutput();  // the page up to the wait reaches the browser before it
   // Without a free slot the page goes on at once: requests cannot park processes.
-  const int slot = TakeLockWaitSlot(Request.ClientAddr);
-  if (slot < 0) return;
+  if (!HoldLockWaitSlot(Request.ClientAddr)) return;
   SleepSeconds(seconds);
-  ReleaseLockWaitSlot(slot);
+  ReleaseLockWaitSlot();
 }
 
 // From "Content-type" to the body start (and the width container).

@@ -77,6 +77,17 @@ void ChooseSite() {
   Request.SiteName = ValidNameOrEmpty(site);
 }
 
+// The attempt counter of the login page: the larger of the posted one and the
+// failures the box recorded for the address, so a client cannot reset it.
+int LoginCounter() {
+  int counter = 0;
+  if (!Request.RequestData.empty()) {
+    const std::string posted = FieldValue(4, "signoncounter");
+    if (!posted.empty()) counter = C_StrToInt(posted);
+  }
+  return std::max(counter, RecordedFailures(Request.ClientAddr, time(nullptr)));
+}
+
 // A sign-on attempt from the login form: on success a new session on the
 // user's start page, else no session (the user name and password are the
 // form's values as the browser encoded them). The box counts the failures of
@@ -86,6 +97,9 @@ void SignOnFromLoginForm() {
   Request.SessionId.clear();
   const time_t now = time(nullptr);
   if (InsideTimeLock(Request.ClientAddr, now)) return;
+  // From attempt 4 on a failure waits: the run takes its wait slot before the
+  // check, and without one the password is not checked.
+  if (LoginLockSeconds(LoginCounter() + 1) > 0 && !HoldLockWaitSlot(Request.ClientAddr)) return;
   const std::string user = FieldValue(5, "User");
   const std::string page = TrimStartPage(CheckWebUser(user, FieldValue(6, "Passw")));
   if (page.compare(0, 3, kFailedSignOn) == 0) {
@@ -93,6 +107,7 @@ void SignOnFromLoginForm() {
     return;
   }
   ClearFailedSignOns(Request.ClientAddr);
+  ReleaseLockWaitSlot();
   Request.PageName = ValidNameOrEmpty(page);
   Request.SessionId = CreateSessionFile(Request.ClientAddr, user);
 }
@@ -131,15 +146,8 @@ void WriteSignedOnPage() {
     CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidParameters);
 }
 
-// The attempt counter of the login page: the larger of the posted one and the
-// failures the box recorded for the address, so a client cannot reset it.
 void WriteSignOnPage() {
-  int counter = 0;
-  if (!Request.RequestData.empty()) {
-    const std::string posted = FieldValue(4, "signoncounter");
-    if (!posted.empty()) counter = C_StrToInt(posted);
-  }
-  counter = std::max(counter, RecordedFailures(Request.ClientAddr, time(nullptr)));
+  const int counter = LoginCounter();
   if (counter > kLastLoginCounter) {
     CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidSignon);
     return;

@@ -28,6 +28,9 @@ namespace {
 // A first login page without any wait comes before this many failures.
 constexpr int kFailuresBeforeLock = 3;
 
+// The wait slot this run holds (a locked file descriptor), or -1.
+int held_slot = -1;
+
 struct AttemptEntry {
   std::string addr;
   int count = 0;
@@ -142,10 +145,11 @@ bool InsideTimeLock(const std::string& addr, time_t now) {
   return now - last < static_cast<time_t>(LoginLockSeconds(count + 1));
 }
 
-int TakeLockWaitSlot(const std::string& addr) {
-  if (!IsClientAddressText(addr)) return -1;
+bool HoldLockWaitSlot(const std::string& addr) {
+  if (held_slot >= 0) return true;
+  if (!IsClientAddressText(addr)) return false;
   const int guard = LockFile(LoginWaitGuardPath(Request.BaseDir), LOCK_EX);
-  if (guard < 0) return -1;
+  if (guard < 0) return false;
   int taken = -1;
   bool addr_waits = false;
   std::vector<int> held;  // slots locked by this process while it looks
@@ -171,9 +175,11 @@ int TakeLockWaitSlot(const std::string& addr) {
   for (int fd : held)
     if (!ok || fd != taken) close(fd);  // the taken slot stays locked
   close(guard);
-  return ok ? taken : -1;
+  if (ok) held_slot = taken;
+  return ok;
 }
 
-void ReleaseLockWaitSlot(int slot) {
-  if (slot >= 0) close(slot);
+void ReleaseLockWaitSlot() {
+  if (held_slot >= 0) close(held_slot);
+  held_slot = -1;
 }

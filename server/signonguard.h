@@ -2,7 +2,8 @@
 // counted per client address in one file of the site directory (the login
 // page's own counter is the client's to change), and the few slots in which a
 // login page may sit out its time lock, so that requests cannot park processes.
-// Tested by signonguard_test.cc and tests/server_road_test.cc.
+// Tested by signonguard_test.cc, tests/server_road_test.cc (the slots, through
+// the real program) and server/fixedpages_test.cc.
 #pragma once
 
 #include <ctime>
@@ -32,10 +33,10 @@ void ClearFailedSignOns(const std::string& addr);
 // runs from the latest failure.
 bool InsideTimeLock(const std::string& addr, time_t now);
 
-// Takes one of the kLockWaitSlots wait slots for addr (flock()ed files in the
-// site directory; a process that ends gives its slot back): the slot, or -1
-// when all are taken or addr already holds one, and then the caller must not
-// wait.
-int TakeLockWaitSlot(const std::string& addr);
-// Gives a slot back after the wait.
-void ReleaseLockWaitSlot(int slot);
+// Holds one of the kLockWaitSlots wait slots for addr (flock()ed files in the
+// site directory; a process that ends gives its slot back): true when this run
+// holds one already or takes one now; false when all are taken or another run
+// of addr holds one, and then the caller must neither wait nor check a password.
+bool HoldLockWaitSlot(const std::string& addr);
+// Gives this run's slot back (after the wait).
+void ReleaseLockWaitSlot();

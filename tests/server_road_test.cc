@@ -176,7 +176,13 @@ TEST_F(ServerRoad, PasswordsAreNotCheckedInsideTheTimeLock) {
   EXPECT_TRUE(SessionFiles().empty());
   const std::string attempts = testsupport::ReadFile(SiteDir() + "SIGNONFAILS.DAT");
   EXPECT_EQ(0u, attempts.find("10.0.0.7;3;")) << attempts;  // only three were checked
+  // An attempt that would wait is checked only with a wait slot: from attempt
+  // 6 on (the posted counter), the right password signs on once a slot is free.
+  const std::string locked = Post(LoginForm("HAUS", 5, "anna", "geheim"), "10.0.0.8");
+  EXPECT_EQ("6", LoginHidden(locked, "signoncounter"));
+  EXPECT_TRUE(Has(locked, "</html>"));
   for (int fd : slots) close(fd);
+  EXPECT_TRUE(Has(Post(LoginForm("HAUS", 5, "anna", "geheim"), "10.0.0.8"), "<title>Wohnen</title>"));
 }
 
 TEST_F(ServerRoad, AtMostFourRequestsWaitInATimeLock) {
