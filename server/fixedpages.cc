@@ -52,7 +52,6 @@ unsigned LoginLockSeconds(int attempt) {
   return 1u << attempt;
 }
 
-
 void CreateHTMLLoginPage(int counter) {
   // The request road passes 8 at most (it answers 9 and more with the error page).
   int n = counter + 1;
