@@ -1,23 +1,22 @@
 #!/usr/bin/env bash
-# check-package.sh SOURCE_DIR BUILD_DIR: builds the Debian package the way a
-# real box gets it (the real fixed directories, which are the defaults; no
-# root needed) in BUILD_DIR and checks what it holds: the four files at their
-# places with their modes, the dependencies on the linked runtime libraries,
-# the real fixed directories compiled into the programs, installs into private
-# roots with the postinst (fresh: a new access file; upgrade or a box that has
-# one: kept), and the snippet as lighttpd reads it.
+# check-package.sh SOURCE_DIR BUILD_DIR [amd64|armhf]: builds the Debian
+# package the way a real box gets it (scripts/package.sh: the real fixed
+# directories; no root needed) for the architecture (default amd64) in
+# BUILD_DIR and checks what it holds: the five files at their places with their
+# modes, its architecture and that of the programs, the dependencies on the
+# linked runtime libraries, the real fixed directories compiled into the
+# programs, installs into private roots with the postinst (fresh: a new access
+# file; upgrade or a box that has one: kept), and the snippet as lighttpd reads it.
 set -euo pipefail
 src=$1
 build=$2
+arch=${3:-amd64}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j 2 >/dev/null
-rm -f "$build"/*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/telvarin_*.deb 2>/dev/null | head -1)
-[ -n "$deb" ] || fail "no telvarin_*.deb in $build"
+deb=$("$src/scripts/package.sh" "$arch" "$build" | tail -n 1)
+[ -f "$deb" ] || fail "no package built in $build"
 echo "package: $deb"
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "Architecture is not $arch"
 
 listing=$(dpkg-deb -c "$deb")
 echo "$listing"
@@ -25,6 +24,7 @@ expect_file() {  # mode pattern, path
   grep -Eq "^$1 .* \./${2#/}\$" <<<"$listing" || fail "$2 missing or not $1"
 }
 expect_file '-rwxr-xr-x' /usr/local/telvarinserver/Sheetmaker
+expect_file '-rwxr-xr-x' /usr/local/telvarinserver/SiteCheck
 expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinServer.ccc
 expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinInterface.ccc
 expect_file '-rw-r--r--' /etc/lighttpd/conf-available/50-telvarin.conf
@@ -54,8 +54,13 @@ x=$(mktemp -d)
 trap 'rm -rf "$x"' EXIT
 dpkg-deb -x "$deb" "$x"
 dpkg-deb -e "$deb" "$x/DEBIAN"
+case $arch in
+  amd64) machine='Advanced Micro Devices X86-64' ;;
+  armhf) machine='ARM' ;;
+esac
 for prog in var/www/html/telvarin/TelvarinServer.ccc var/www/html/telvarin/TelvarinInterface.ccc \
-            usr/local/telvarinserver/Sheetmaker; do
+            usr/local/telvarinserver/Sheetmaker usr/local/telvarinserver/SiteCheck; do
+  readelf -h "$x/$prog" | grep -Eq "Machine: +$machine\$" || fail "$prog is not built for $arch"
   # The compiler may share string tails, so look for the common part, and for
   # no sign of a test or demo box.
   grep -aq '/usr/local/' "$x/$prog" || fail "$prog lacks the fixed directories"
@@ -69,14 +74,17 @@ grep -q 'cgi.assign = ( ".ccc" => "" )' "$conf" || fail "snippet does not run .c
 grep -q 'server.stream-response-body = 2' "$conf" || fail "snippet does not stream CGI responses"
 
 # Install it into a private root (its own dpkg database; the dependencies are
-# not there, so they are not checked here) and run its postinst.
+# not there, so they are not checked here) and run its postinst. A package of
+# another architecture than this machine's is let in for this check only.
+force=(--force-script-chrootless --force-depends --force-not-root)
+[ "$arch" = "$(dpkg --print-architecture)" ] || force+=(--force-architecture)
 new_root() {  # DIR: an empty root with a dpkg database
   mkdir -p "$1/var/lib/dpkg/updates" "$1/var/lib/dpkg/info"
   touch "$1/var/lib/dpkg/status"
 }
 install_into() {  # ROOT: dpkg -i, its output in $x/dpkg.out
-  dpkg --root="$1" --force-script-chrootless --force-depends --force-not-root \
-    -i "$deb" >"$x/dpkg.out" 2>&1 || { cat "$x/dpkg.out" >&2; fail "dpkg -i into $1 failed"; }
+  dpkg --root="$1" "${force[@]}" -i "$deb" >"$x/dpkg.out" 2>&1 ||
+    { cat "$x/dpkg.out" >&2; fail "dpkg -i into $1 failed"; }
 }
 root="$x/root"
 new_root "$root"

@@ -3,7 +3,8 @@
 // test mode lines, heading, form start, navigation paragraph and reload script.
 // Reads PageSettings, SiteSettings and the request record; writes through
 // WriteLine. The renderer (render.cc) decides when each piece is written.
-// Tested by pagehead_test.cc and tests/server_page_test.cc.
+// Tested by pagehead_test.cc and tests/server_page_test.cc; what the reload
+// script holds back, by tests/e2e/browser.js.
 #include "server/pagehead.h"
 
 #include "common/htmlescape.h"
@@ -38,6 +39,43 @@ std::string SignoffLink() {
   return "<a href=\"TelvarinServer.ccc?SP=" + Request.SiteName + "&sitename=signoff&sid=" +
          Request.SessionId + " \">Abmelden</a>";
 }
+
+// The reload script's refresh() skips a tick while the page is hidden and
+// asks to be called again when the page is shown, so a page nobody looks at
+// costs no program run and no runtime reads, yet reloads as soon as it is seen
+// with a reload overdue; called while shown, it drops that request. It skips a
+// tick while the reader is busy with a form (refreshWaits): a reload would
+// throw away what is being typed. Written before the address line, which ends
+// the function.
+const char* const kRefreshBodyStart[] = {
+    "{var d = document;",
+    "if (d.hidden) {d.addEventListener('visibilitychange', refresh); return}",
+    "if (d.removeEventListener) d.removeEventListener('visibilitychange', refresh);",
+    "if (refreshWaits()) return;",
+};
+
+// True while an input element of a form has the focus, or any element's
+// value, tick or selection differs from what the page was loaded with (the
+// defaults the browser keeps), so sending or resetting the form ends the wait.
+// A single selection with no option marked shows its first one. Buttons and
+// hidden fields never count, so the reset button keeping the focus after a
+// reset does not hold the reload.
+const char* const kRefreshWaits[] = {
+    "function refreshWaits()",
+    "{var d = document, a = d.activeElement, skip = /^(submit|reset|button|image|hidden)$/,",
+    " i, j, k, n, e, o;",
+    "if (a && a.form && !skip.test(a.type)) return true;",
+    "for (i = 0; i < d.forms.length; i++) for (j = 0; j < d.forms[i].elements.length; j++) {",
+    " e = d.forms[i].elements[j]; o = e.options;",
+    " if (o) {n = e.multiple || e.size > 1 || !o.length ? -1 : 0;",
+    "  for (k = 0; k < o.length; k++) {if (o[k].defaultSelected) n = k;",
+    "   if (e.multiple && o[k].selected != o[k].defaultSelected) return true}",
+    "  if (!e.multiple && e.selectedIndex != n) return true}",
+    " else if (e.type == 'checkbox' || e.type == 'radio') {",
+    "  if (e.checked != e.defaultChecked) return true}",
+    " else if (!skip.test(e.type) && e.value != e.defaultValue) return true}",
+    "return false}",
+};
 
 }  // namespace
 
@@ -141,8 +179,10 @@ void WriteAutoRefresh() {
   const long long interval_ms = 1000LL * p.AutoAktSec;
   WriteLine("<script language=\"JavaScript\"><!--");
   WriteLine("function refresh()");
-  WriteLine("{window.location.href = 'TelvarinServer.ccc?SP=" + Request.SiteName +
+  for (const char* line : kRefreshBodyStart) WriteLine(line);
+  WriteLine("window.location.href = 'TelvarinServer.ccc?SP=" + Request.SiteName +
             "&sitename=" + p.pageTitle + "&sid=" + Request.SessionId + "'}");
+  for (const char* line : kRefreshWaits) WriteLine(line);
   WriteLine("setInterval(\"refresh()\"," + std::to_string(interval_ms) + ")");
   WriteLine("//--></script>");
 }

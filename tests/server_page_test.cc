@@ -148,7 +148,7 @@ TEST_F(ServerPageTest, SignOnShowsTheUsersStartPageUnderTheNewSession) {
   EXPECT_NE(std::string::npos, r.out.find("<td class=valcs><input type=text name=N12q1p5 size=5 "
                                           "value=1.5></td>\n"));
   EXPECT_NE(std::string::npos,
-            r.out.find("{window.location.href = 'TelvarinServer.ccc?SP=Haus&sitename=Reich&sid=" +
+            r.out.find("\nwindow.location.href = 'TelvarinServer.ccc?SP=Haus&sitename=Reich&sid=" +
                        sid + "'}\n"));
 }
 

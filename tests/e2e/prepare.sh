@@ -8,7 +8,7 @@
 # compiles it with Sheetmaker.
 set -euo pipefail
 set -a; source "$1"; source "$E2E_STATE/ports"; set +a
-source "$E2E_SOURCE/demo/box.sh"
+source "$E2E_SOURCE/scripts/lib/box.sh"
 
 cmake --install "$E2E_BUILD" >/dev/null
 box_place_site "$E2E_SOURCE/demo/site" "$E2E_SITE_DIR"
