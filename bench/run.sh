@@ -93,7 +93,7 @@ pids+=("$BOX_RUNTIME_PID")
 box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$work/project.af"
 log="$state/calls.log"
 
-sid=1000
+sid=123456789012345678  # a session id has 18 digits
 place_site() {
   rm -f "$site_dir"/BENCH* "$site_dir"/SMK*
   cp "$work"/site/* "$site_dir"/

@@ -71,6 +71,14 @@ pids+=("$BOX_RUNTIME_PID")
 box_check_site "$BOX_SITE_DIR" "$BOX_BUILD/project.txt" ||
   echo "(the site checker found errors; serving the site anyway)"
 
+# The administration interface is closed, as on a fresh install: a random code
+# in the access file (mode letter "K", then the code), kept between demo runs.
+auth="${BOX_RUNTIME_DIR%/}/TELVARINSAUTH.DAT"
+if [ ! -s "$auth" ]; then
+  (umask 077; printf 'K%s\n' "$(LC_ALL=C tr -dc 'A-Za-z0-9' </dev/urandom | head -c 12)" >"$auth")
+fi
+admin_code=$(head -1 "$auth" | cut -c2-)
+
 box_serve "$state" "$BOX_CONF_DIR/50-telvarin.conf" "$port"
 pids+=("$BOX_LIGHTTPD_PID")
 
@@ -92,7 +100,8 @@ else
   line "Users:" "the user files (*_WEBUSERS.USR) in $site_src"
 fi
 cat <<EOF
-  Administration:  ${base}TelvarinInterface.ccc?VERSION
+  Administration:  ${base}TelvarinInterface.ccc?VERSION&&$admin_code
+                   (access code $admin_code, from $auth)
   Trial runtime:   xmlrpc://127.0.0.1:$BOX_RUNTIME_PORT (calls logged in $state/calls.log)
   Site files:      $BOX_SITE_DIR/
 

@@ -9,6 +9,7 @@
 #include "common/sleep.h"
 #include "server/pagehead.h"
 #include "server/request.h"
+#include "server/signonguard.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -21,7 +22,10 @@ constexpr int kLongestLockAttempt = 9;
 
 void WaitSeconds(unsigned seconds) {
   FlushOutput();  // the page up to the wait reaches the browser before it
+  // Without a free slot the page goes on at once: requests cannot park processes.
+  if (!HoldLockWaitSlot(Request.ClientAddr)) return;
   SleepSeconds(seconds);
+  ReleaseLockWaitSlot();
 }
 
 // From "Content-type" to the body start (and the width container).
@@ -47,7 +51,6 @@ unsigned LoginLockSeconds(int attempt) {
   if (attempt > kLongestLockAttempt) attempt = kLongestLockAttempt;
   return 1u << attempt;
 }
-
 
 void CreateHTMLLoginPage(int counter) {
   // The request road passes 8 at most (it answers 9 and more with the error page).

@@ -9,6 +9,7 @@
 
 #include "common/output.h"
 #include "common/sleep.h"
+#include "harness.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 
@@ -29,6 +30,8 @@ class FixedPages : public ::testing::Test {
     SiteSettings = SiteSettingsRec();
     Request = RequestRec();
     Request.SiteName = "HAUS";
+    Request.ClientAddr = "127.0.0.1";
+    Request.BaseDir = testsupport::MakeTempDir() + "/";  // the wait slots' lock files
     waits.clear();
     written_before_wait.clear();
     capture = &out_;

@@ -1,11 +1,13 @@
 // objrows.cc: object rows, macro rows and HTML blocks of a site page, and the
 // form field names of editable values. Every value comes from the runtime at the
 // moment its row is written (runtime.h); nothing is cached. Texts from the page
-// file and the runtime are written as they are: the page file is the author's
-// HTML and the runtime is trusted.
+// file are the author's HTML and written as they are; every value from the
+// runtime goes through htmlescape.h, while the form field codes are computed
+// on the value as the runtime gave it.
 // Tested by objrows_test.cc.
 #include "server/objrows.h"
 
+#include "common/htmlescape.h"
 #include "common/output.h"
 #include "common/runtime.h"
 #include "server/formfield.h"
@@ -49,7 +51,7 @@ void WriteSelectCell(const std::string& record, const std::string& value,
   int count = C_StrToInt(StrGetIndex(list, 1, '&'));
   if (count > kMaxChoices) count = kMaxChoices;
   WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.INPW) + ">");
-  WriteLine("<select size=1 name=" + name + ">");
+  WriteLine("<select size=1 name=" + HtmlUnquotedAttr(name) + ">");
   // One pass over the list: field i + 1 is the text after the i-th "&" found
   // from position 1 on (as StrGetIndex counts), up to the next "&".
   size_t at = list.find('&', 1);
@@ -61,11 +63,19 @@ void WriteSelectCell(const std::string& record, const std::string& value,
       at = end;
     }
     if (choice == value)
-      WriteLine("<option selected>" + choice + "</option>");
+      WriteLine("<option selected>" + HtmlValue(choice) + "</option>");
     else
-      WriteLine("<option>" + choice + "</option>");
+      WriteLine("<option>" + HtmlValue(choice) + "</option>");
   }
   WriteLine("</select></td>");
+}
+
+// The value attribute of a text or number input. A text value comes in double
+// quotes, which stay the attribute's own; anything else is an unquoted value.
+std::string InputValueAttr(const std::string& value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return "\"" + HtmlValue(value.substr(1, value.size() - 2)) + "\"";
+  return HtmlUnquotedAttr(value);
 }
 
 }  // namespace
@@ -79,7 +89,7 @@ void WriteValueCell(const std::string& record, const std::string& value, bool fr
   std::string shown = value;
   if (from_runtime && Field(record, 6) == "S")
     shown = value.size() >= 2 ? value.substr(1, value.size() - 2) : "";
-  WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.OWWIDTH) + ">" + shown + "</td>");
+  WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.OWWIDTH) + ">" + HtmlText(shown) + "</td>");
 }
 
 void WriteInputCell(const std::string& record, const std::string& value,
@@ -98,9 +108,9 @@ void WriteInputCell(const std::string& record, const std::string& value,
   std::string name = FormFieldName(kind, index, value);
   char first = kind.empty() ? '\0' : kind[0];
   if (first == 'S' || first == 'N') {
-    WriteRowLine("<td class=valcs><input type=text name=" + name +
-              " size=" + IntToStrS(static_cast<int>(Field(record, 10).size())) +
-              " value=" + value + "></td>");
+    WriteRowLine("<td class=valcs><input type=text name=" + HtmlUnquotedAttr(name) +
+                 " size=" + IntToStrS(static_cast<int>(Field(record, 10).size())) +
+                 " value=" + InputValueAttr(value) + "></td>");
   } else if (first == 'U') {
     WriteSelectCell(record, value, name);
   }
@@ -157,7 +167,7 @@ std::string ReplaceVarRefs(const std::string& text) {
     size_t q = result.find('>', p + 1);
     if (q == std::string::npos) break;
     std::string name = StrUpper(result.substr(p + 2, q - (p + 2)));
-    std::string value = StrGetKeyRow(name, ReadVarByName(1, name));
+    std::string value = HtmlText(StrGetKeyRow(name, ReadVarByName(1, name)));
     result = result.substr(0, p) + value + result.substr(q + 1);
     // Resume right after the inserted value: a value is never searched for
     // references, and a short one cannot hide the reference that follows.

@@ -258,7 +258,7 @@ const RefCase kRefCases[] = {
     {"a %<nix> b", "a  b"},                    // unknown: the empty text
     {"a %<temp b %<kurz", "a %<temp b %<kurz"},  // unclosed: left as it is
     {"%<kurz> %<temp> c", "1 12.5 c"},          // a short value hides nothing
-    {"%<lang> %<temp>", "%<KURZ> ist lang 12.5"},  // a value is never searched
+    {"%<lang> %<temp>", "%&lt;KURZ&gt; ist lang 12.5"},  // never searched; escaped
     {"kein Bezug > %", "kein Bezug > %"},
 };
 TEST_F(ObjRows, ReplaceVarRefs) {
@@ -267,7 +267,7 @@ TEST_F(ObjRows, ReplaceVarRefs) {
 
 TEST_F(ObjRows, HTMLBlockAsksForUpperCaseNamesAndWritesOneLine) {
   WriteHTMLBlock("<b>%<lang></b> %<temp>");
-  EXPECT_EQ("<b>%<KURZ> ist lang</b> 12.5\n", out_);
+  EXPECT_EQ("<b>%&lt;KURZ&gt; ist lang</b> 12.5\n", out_);
   EXPECT_EQ((std::vector<std::string>{"getvarbyname\t1\tLANG", "getvarbyname\t1\tTEMP"}),
             runtime_->Calls());
 }

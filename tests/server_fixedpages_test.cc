@@ -30,8 +30,8 @@ std::string Expected(const std::string& name) {
   return ReadFile(here.substr(0, here.rfind('/') + 1) + "data/" + name);
 }
 
-// Session 42 of the default client address, on the site Haus.
-const char kSessionFile[] = "Haus42127p0p0p1.SID";
+// Session 528616642 of the default client address, on the site Haus.
+const char kSessionFile[] = "Haus528616642127p0p0p1.SID";
 
 class FixedPagesProgram : public ::testing::Test {
  protected:
@@ -104,7 +104,7 @@ TEST_F(FixedPagesProgram, RefusedFormFieldShowsTheParameterError) {
   std::string want = Expected("fixed_error_parameters.html");
   ASSERT_FALSE(want.empty());
   EXPECT_EQ(want, Checked(CgiPost(ServerBinary(),
-                                  "SP=Haus&sitename=Start&sid=42&N12q1p5=2&OKButton=OK"))
+                                  "SP=Haus&sitename=Start&sid=528616642&N12q1p5=2&OKButton=OK"))
                       .out);
   EXPECT_EQ(std::vector<std::string>{"setvarbyidx\t12=2"}, runtime.Calls());
 }
@@ -114,10 +114,10 @@ TEST_F(FixedPagesProgram, SignOffEndsTheSession) {
   WriteFile(SiteDir() + kSessionFile, "01.01.2026/00:00:00;anna");
   std::string want = Expected("fixed_signoff.html");
   ASSERT_FALSE(want.empty());
-  EXPECT_EQ(want, Checked(CgiGet(ServerBinary(), "SP=Haus&sitename=signoff&sid=42")).out);
+  EXPECT_EQ(want, Checked(CgiGet(ServerBinary(), "SP=Haus&sitename=signoff&sid=528616642")).out);
   EXPECT_FALSE(FileExists(SiteDir() + kSessionFile));
   // The same id again is not signed on: the login page.
-  std::string again = Checked(CgiGet(ServerBinary(), "SP=Haus&sitename=signoff&sid=42")).out;
+  std::string again = Checked(CgiGet(ServerBinary(), "SP=Haus&sitename=signoff&sid=528616642")).out;
   EXPECT_NE(std::string::npos, again.find("<title>Telvarin-Server Anmeldung</title>")) << again;
 }
 

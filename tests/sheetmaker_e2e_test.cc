@@ -59,7 +59,7 @@ const char kPage[] =
     "MACRO=AllesAus@Alles aus@1\r\n"
     "#20000\r\n";
 
-const char kQuery[] = "SP=Haus&sitename=Wohnen&sid=777";
+const char kQuery[] = "SP=Haus&sitename=Wohnen&sid=528616600";
 
 std::vector<std::string> CallsOf(const TrialRuntime& runtime, const std::string& method) {
   std::vector<std::string> found;
@@ -89,7 +89,7 @@ class SheetmakerE2eTest : public ::testing::Test {
     ASSERT_EQ(0, symlink(SheetmakerBinary().c_str(), (SiteDir() + "Sheetmaker").c_str()));
     WriteFile(SiteDir() + "Haus.TVS", "BW=640\r\n*Site=Wohnen\r\n");
     WriteFile(SiteDir() + "Haus_Wohnen.SHT", kPage);
-    WriteFile(SiteDir() + "Haus777127p0p0p1.SID", "01.01.2026/00:00:00;anna");
+    WriteFile(SiteDir() + "Haus528616600127p0p0p1.SID", "01.01.2026/00:00:00;anna");
     // The site was last compiled long before the runtime's project was loaded.
     struct timeval old_times[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
     ASSERT_EQ(0, utimes((SiteDir() + "Haus.TVS").c_str(), old_times));
