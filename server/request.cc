@@ -78,14 +78,16 @@ void ChooseSite() {
 }
 
 // The attempt counter of the login page: the larger of the posted one and the
-// failures the box recorded for the address, so a client cannot reset it.
+// failures the box recorded for the address, so a client cannot reset it;
+// every count past the last attempt is the same refused one.
 int LoginCounter() {
   int counter = 0;
   if (!Request.RequestData.empty()) {
     const std::string posted = FieldValue(4, "signoncounter");
     if (!posted.empty()) counter = C_StrToInt(posted);
   }
-  return std::max(counter, RecordedFailures(Request.ClientAddr, time(nullptr)));
+  counter = std::max(counter, RecordedFailures(Request.ClientAddr, time(nullptr)));
+  return std::min(counter, kLastLoginCounter + 1);
 }
 
 // A sign-on attempt from the login form: on success a new session on the
