@@ -54,5 +54,10 @@ bool RuntimeWorkFile(const std::string& action, const std::string& name,
 int RuntimeGetVarIdx(const std::string& name, CallOutcome* outcome);
 int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome);
 
+// From now on every call of this run fails at once as kUnreachable, as after a
+// call that timed out: the compiler run of this request found no runtime, and
+// the page must not wait one more bound for it.
+void TreatRuntimeAsUnreachable();
+
 // For tests that make several runs in one process: forget that a call timed out.
 void ResetRuntimeClientState();

@@ -74,6 +74,7 @@ int ApplyFormField(const std::string& field, FormWalkRec* walk) {
   // cut past the end of the name.
   if (field.empty() || name.empty() || name == kSubmitButton) return 1;
   const FormFieldNameParts parts = ParseFormFieldName(name);
+  if (!parts.valid) return 1;  // names nothing: nothing to apply
   if (parts.kind == 'x') {
     // Not on the page, or started already by an earlier field: nothing to do.
     if (walk->offer.macros.count(parts.index) == 0 ||

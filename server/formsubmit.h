@@ -23,11 +23,11 @@ struct FormWalkRec {
 };
 
 // Applies one field "name=value" as the browser sent it. Returns 1 when it is
-// accepted (also "OKButton", an empty field or name, a field that names nothing
-// the page offers or an index or macro that an earlier field named, a macro
-// box whatever the start did, a value equal to the one shown, and a value
-// changed since shown), else the status the runtime answered to the write, or
-// -1 when the write call failed.
+// accepted (also "OKButton", an empty field or name, a name whose index is not
+// plain (IsPlainIndex), a field that names nothing the page offers or an index
+// or macro that an earlier field named, a macro box whatever the start did, a
+// value equal to the one shown, and a value changed since shown), else the
+// status the runtime answered to the write, or -1 when the write call failed.
 // Names: "x" + macro index; kind letter + index + "q" + code, where the code is
 // for "S" the checksum of the text shown, for "N" the number shown with "." as
 // "p" and "," as "k", for other kinds the value shown. A number is written

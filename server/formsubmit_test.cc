@@ -44,12 +44,14 @@ class FormFields : public ::testing::Test {
   std::unique_ptr<TrialRuntime> runtime_;
 };
 
-// A walk over a page that offers every value and macro of kProject, and 99.
+// A walk over a page that offers every value and macro of kProject, and 99;
+// and indices that are not plain numbers, as a hand-written page file may.
 FormWalkRec OfferingAll() {
   FormWalkRec walk;
   walk.offer.values = {{"N12", "Temperatur"}, {"N3", "Faktor"}, {"S7", "Farbe"},
-                       {"U5", "Licht"}, {"U6", "Art"}, {"N99", "Fehlt"}};
-  walk.offer.macros = {"15"};
+                       {"U5", "Licht"},       {"U6", "Art"},    {"N99", "Fehlt"},
+                       {"N", "Leer"},         {"N-1", "Minus"}, {"S7x", "Krumm"}};
+  walk.offer.macros = {"15", "", "abc", "-1", "+15", "99999999999", "007"};
   return walk;
 }
 
@@ -105,6 +107,18 @@ TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
       {"N012q21p5=22", 1, {}, ""},
       {"x16=ON", 1, {}, ""},
       {"x015=ON", 1, {}, ""},
+      // Names without a plain non-negative decimal index start and write
+      // nothing, even where a page file offers them.
+      {"x=ON", 1, {}, ""},
+      {"xabc=ON", 1, {}, ""},
+      {"x-1=ON", 1, {}, ""},
+      {"x+15=ON", 1, {}, ""},
+      {"x99999999999=ON", 1, {}, ""},
+      {"N=5", 1, {}, ""},
+      {"Nq3=5", 1, {}, ""},
+      {"N-1q3=5", 1, {}, ""},
+      {"S7x=Ab", 1, {}, ""},
+      {"x007=ON", 1, {"startmacroidx\t7"}, ""},
   };
   for (const auto& c : cases) {
     // Every row starts from the project's values: a reload drops the writes.

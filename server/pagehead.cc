@@ -7,26 +7,30 @@
 // script holds back, by tests/e2e/browser.js.
 #include "server/pagehead.h"
 
+#include "common/htmlescape.h"
 #include "common/output.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-// Test mode shows texts that come from the client; they are escaped so that
-// a request cannot put markup into the page.
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c; break;
-    }
+constexpr char kPasswordKey[] = "Passw=";
+
+// The request text as test mode shows it: every "Passw" field's value as "***",
+// so a password typed into the login form never appears in a page.
+std::string RequestDataShown(const std::string& data) {
+  std::string shown;
+  size_t start = 0;
+  for (;;) {
+    const size_t amp = data.find('&', start);
+    std::string field = data.substr(start, amp == std::string::npos ? amp : amp - start);
+    if (field.compare(0, sizeof kPasswordKey - 1, kPasswordKey) == 0)
+      field = std::string(kPasswordKey) + "***";
+    shown += field;
+    if (amp == std::string::npos) return shown;
+    shown += '&';
+    start = amp + 1;
   }
-  return out;
 }
 
 // The link that makes request entry sign the session off. The address ends
@@ -120,9 +124,9 @@ void WritePageHead() {
   }
   if (p.PW > 0) WriteLine("<div style=\"width: " + IntToStrS(p.PW) + "px;\">");
   if (SiteSettings.TESTMODE) {
-    WriteLine("Input: " + HtmlEscape(Request.RequestData) + "<br><br>");
-    WriteLine("ENV-VARS Host: " + HtmlEscape(Request.HttpHost) +
-              "  USER_AGENT:" + HtmlEscape(Request.UserAgent) + "<br><br>");
+    WriteLine("Input: " + HtmlValue(RequestDataShown(Request.RequestData)) + "<br><br>");
+    WriteLine("ENV-VARS Host: " + HtmlValue(Request.HttpHost) +
+              "  USER_AGENT:" + HtmlValue(Request.UserAgent) + "<br><br>");
     WriteLine("Browserwidth: " + IntToStrS(p.BW));
   }
   WriteLine("<h1>" + p.SHEAD + "</h1>");

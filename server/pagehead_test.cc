@@ -146,18 +146,19 @@ TEST_F(PageHeadTest, BodyColourOnlyForOtherThanWhite) {
   EXPECT_NE(std::string::npos, Take().find("\n</head><body style=\"background-color:#102030\">\n"));
 }
 
-TEST_F(PageHeadTest, TestModeLinesAreEscaped) {
+TEST_F(PageHeadTest, TestModeLinesAreEscapedWithoutPassword) {
   SiteSettings.TESTMODE = true;
   PageSettings.BW = 320;
   PageSettings.SHEAD = "H";
-  Request.RequestData = "SP=Haus&x=<script>\"&amp;";
+  Request.RequestData = "SP=Haus&x=<script>\"&amp;&Passw=geheim&xPassw=1&Passw=";
   Request.HttpHost = "box<1>";
   Request.UserAgent = "";  // unset: empty, and the page goes on
   WritePageHead();
   const std::string out = Take();
   EXPECT_NE(std::string::npos,
             out.find("</head><body>\n"
-                     "Input: SP=Haus&amp;x=&lt;script&gt;&quot;&amp;amp;<br><br>\n"
+                     "Input: SP=Haus&amp;x=&lt;script&gt;&quot;&amp;amp;&amp;Passw=***&amp;xPassw=1"
+                     "&amp;Passw=***<br><br>\n"
                      "ENV-VARS Host: box&lt;1&gt;  USER_AGENT:<br><br>\n"
                      "Browserwidth: 320\n"
                      "<h1>H</h1>\n"))

@@ -41,7 +41,7 @@ const char kUsage[] =
     "usage: trial-runtime --project FILE [--ctl FILE] [--host H] [--port N]\n"
     "         [--port-file FILE] [--log FILE] [--ablkrn FILE --af FILE]\n"
     "         [--fault METHOD|all]... [--delay SECONDS] [--hang] [--drop] [--close]\n"
-    "         [--wrong-types] [--refuse-writes]\n";
+    "         [--wrong-types] [--refuse-writes] [--nested DEPTH] [--huge-string]\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "trial-runtime: " << message << "\n";
@@ -92,6 +92,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     else if (option == "--wrong-types") line.behaviour.wrong_types = true;
     else if (option == "--refuse-writes") line.behaviour.refuse_writes = true;
     else if (option == "--close") line.behaviour.close = true;
+    else if (option == "--nested") {
+      const std::string text = value();
+      if (!ParseIndex(text, &line.behaviour.nested) || line.behaviour.nested < 1)
+        Fail("bad depth \"" + text + "\"");
+    }
+    else if (option == "--huge-string") line.behaviour.huge_string = true;
     else Fail("unknown option " + option + "\n" + kUsage);
   }
   if (line.project.empty()) Fail(std::string("--project is required\n") + kUsage);
