@@ -47,10 +47,11 @@ bool ChangedSinceShown(const FormFieldNameParts& field) {
   const std::string kind(1, field.kind);
   const std::string now = FormFieldName(kind, field.index, answer.substr(eq + 1));
   const std::string head = kind + field.index + "q";
-  if (field.kind == 'N' || field.kind == 'S') return now != head + field.code;
-  // A selection's code is its choice, which the browser escapes in the name and
-  // the form decoding restores only in part ("%E9" stays): both sides go the
-  // same way.
+  if (field.kind == 'S') return now != head + field.code;  // a checksum: digits
+  // A selection's code is its choice, a number's the number as the runtime
+  // wrote it ("1e+07" too): the browser escapes it in the name and the form
+  // decoding restores it only in part ("%E9" stays), so both sides go the same
+  // way.
   return DecodeFormText(AsBrowserSendsIt(now.substr(head.size()))) != DecodeFormText(field.code);
 }
 

@@ -25,6 +25,7 @@ const char kProject[] =
     "VAR 7 FARBE S Ab\n"
     "VAR 5 LICHT U Ein\n"
     "VAR 6 ART U halb offen (Caf\xE9)\n"
+    "VAR 13 WEIT N 1e+07\n"
     "MACRO 15 ALLESAUS\n";
 
 class FormFields : public ::testing::Test {
@@ -50,6 +51,7 @@ FormWalkRec OfferingAll() {
   FormWalkRec walk;
   walk.offer.values = {{"N12", "Temperatur"}, {"N3", "Faktor"}, {"S7", "Farbe"},
                        {"U5", "Licht"},       {"U6", "Art"},    {"N99", "Fehlt"},
+                       {"N13", "Weit"},
                        {"N", "Leer"},         {"N-1", "Minus"}, {"S7x", "Krumm"}};
   walk.offer.macros = {"15", "", "abc", "-1", "+15", "99999999999", "007"};
   return walk;
@@ -100,6 +102,9 @@ TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
       // "%E9" stays escaped in the decoded code: the value read is escaped alike.
       {"U6qhalb+offen+%28Caf%E9%29=zu", 1, {"getvarbyidx\t1\t6", "setvarbyidx\t6=\"zu\""}, ""},
       {"U6qhalb+offen+%28Caf%E8%29=zu", 1, {"getvarbyidx\t1\t6"}, "Art"},
+      // A number code as the browser escapes it: "+" comes as "%2B".
+      {"N13q1e%2B07=5", 1, {"getvarbyidx\t1\t13", "setvarbyidx\t13=5"}, ""},
+      {"N13q1e%2B08=5", 1, {"getvarbyidx\t1\t13"}, "Weit"},
       // Not offered by the page: the kind, the index or the macro differ.
       {"S12q1=2", 1, {}, ""},
       {"N4q1=2", 1, {}, ""},
