@@ -1,6 +1,7 @@
 // request_fuzz.cc: the request road of TelvarinServer over any request:
-// REQUEST_METHOD, QUERY_STRING, CONTENT_LENGTH and REMOTE_ADDR as the input's
-// first four lines, the POST body as the rest. The road runs in this process
+// REQUEST_METHOD, QUERY_STRING, CONTENT_LENGTH, REMOTE_ADDR, HTTP_SEC_FETCH_SITE,
+// HTTP_ORIGIN and HTTP_HOST as the input's first seven lines, the POST body as
+// the rest. The road runs in this process
 // (HandleCgiRequest) against a small site written into the build's own site
 // directory, with no runtime (no control file) and no compile (no runtime
 // configuration file); the page is captured.
@@ -96,13 +97,16 @@ void RemoveSessionFiles() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PrepareBox();
   WriteBoxFile(std::string(kSiteDir) + kKeptSession, kKeptSessionContent);  // sign-off removes it
-  const auto pieces = fuzzsupport::SplitLines(data, size, 5);
+  const auto pieces = fuzzsupport::SplitLines(data, size, 8);
   CgiRequestRec cgi;
   cgi.Method = pieces[0];
   cgi.QueryString = pieces[1];
   cgi.ContentLength = pieces[2];
   cgi.RemoteAddr = pieces[3];
-  cgi.Body = fopen(fuzzsupport::WriteScratchFile(pieces[4]).c_str(), "rb");
+  cgi.SecFetchSite = pieces[4];
+  cgi.Origin = pieces[5];
+  cgi.HttpHost = pieces[6];
+  cgi.Body = fopen(fuzzsupport::WriteScratchFile(pieces[7]).c_str(), "rb");
   Require(cgi.Body != nullptr, "the body can be read back");
 
   AbKeURL.clear();
