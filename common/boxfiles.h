@@ -15,6 +15,8 @@ constexpr char kUserFileSuffix[] = "_WEBUSERS.USR";  // user file: site + suffix
 constexpr char kSessionFileSuffix[] = ".SID";      // session file: site + id + address + suffix
 constexpr char kLockFileSuffix[] = ".LCK";         // the compiler's lock: site + suffix
 constexpr char kCompilerName[] = "Sheetmaker";     // the compiler, in the site directory
+// Holds the AF file's stamp when the runtime refused "system.multicall".
+constexpr char kNoMulticallFileName[] = "NOMULTICALL.DAT";
 // Runtime directory.
 constexpr char kControlFileName[] = "CTLKRN.CFG";          // the runtime's address
 constexpr char kRuntimeConfigFileName[] = "ABLKRN.CFG";    // names the AF file ("AF=" line)
@@ -29,6 +31,7 @@ std::string SessionFilePath(const std::string& site_dir, const std::string& site
                             const std::string& id, const std::string& client_addr);
 std::string LockFilePath(const std::string& site_dir, const std::string& site);
 std::string CompilerPath();       // kSiteDir + "Sheetmaker"
+std::string NoMulticallPath();    // kSiteDir + "NOMULTICALL.DAT"
 std::string ControlFilePath();    // kRuntimeDir + "CTLKRN.CFG"
 std::string RuntimeConfigPath();  // kRuntimeDir + "ABLKRN.CFG"
 std::string AccessFilePath();     // kRuntimeDir + "TELVARINSAUTH.DAT"

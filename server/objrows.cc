@@ -1,14 +1,14 @@
 // objrows.cc: object rows, macro rows and HTML blocks of a site page, and the
-// form field names of editable values. Every value comes from the runtime at the
-// moment its row is written (runtime.h); nothing is cached. Texts from the page
+// form field names of editable values. Every value comes from the runtime, read
+// for the whole page before it is written (pagevalues.h). Texts from the page
 // file and the runtime are written as they are: the page file is the author's
 // HTML and the runtime is trusted.
 // Tested by objrows_test.cc.
 #include "server/objrows.h"
 
 #include "common/output.h"
-#include "common/runtime.h"
 #include "server/formfield.h"
+#include "server/pagevalues.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -100,7 +100,7 @@ void WriteObjectRow(const std::string& record) {
     value = kInvalidIndexText;
   } else {
     std::string answer = index;
-    if (!ReadVarByIdx(1, answer)) {
+    if (!PageVarByIdx(answer)) {
       value = kNoValueText;
     } else {
       size_t eq = answer.find('=');
@@ -131,6 +131,18 @@ void WriteMacroRow(const std::string& record) {
 
 void WriteHTMLBlock(const std::string& text) { WriteLine(ReplaceVarRefs(text)); }
 
+std::vector<std::string> VarRefNames(const std::string& text) {
+  std::vector<std::string> names;
+  size_t p = text.find("%<");
+  while (p != std::string::npos) {
+    const size_t q = text.find('>', p + 1);
+    if (q == std::string::npos) break;
+    names.push_back(StrUpper(text.substr(p + 2, q - (p + 2))));
+    p = text.find("%<", q + 1);
+  }
+  return names;
+}
+
 std::string ReplaceVarRefs(const std::string& text) {
   std::string result = text;
   size_t p = result.find("%<");
@@ -139,7 +151,7 @@ std::string ReplaceVarRefs(const std::string& text) {
     size_t q = result.find('>', p + 1);
     if (q == std::string::npos) break;
     std::string name = StrUpper(result.substr(p + 2, q - (p + 2)));
-    std::string value = StrGetKeyRow(name, ReadVarByName(1, name));
+    std::string value = StrGetKeyRow(name, PageVarByName(name));
     result = result.substr(0, p) + value + result.substr(q + 1);
     // Resume right after the inserted value: a value is never searched for
     // references, and a short one cannot hide the reference that follows.

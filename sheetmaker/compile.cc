@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "common/batchreads.h"
 #include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/paths.h"
@@ -34,6 +35,42 @@ std::string FillIndex(const std::string& line, size_t key_length, int index_fiel
   const std::string value =
       outcome == CallOutcome::kOk && index >= 0 ? IntToStrS(index) : kUnknownIndex;
   return ReplaceField(line, index_field, value, kFieldSeparator);
+}
+
+// The lookups of one page file's names: all of them asked in one batch before
+// the file is rewritten, each answer given once; a name with no answer left (the
+// file changed in between) is looked up alone.
+IndexLookup FetchedLookup(BatchAnswers* answers, ReadKind kind, const IndexLookup& alone) {
+  return [answers, kind, alone](const std::string& name, CallOutcome* outcome) {
+    RuntimeRead read;
+    if (!TakeAnswer(answers, kind, name, &read)) return alone(name, outcome);
+    *outcome = read.outcome;
+    return read.outcome == CallOutcome::kOk ? read.number : -1;
+  };
+}
+
+BatchAnswers FetchPageIndices(const std::string& path) {
+  std::vector<std::string> raw;
+  std::vector<RuntimeRead> reads;
+  if (ReadRawLines(path, &raw)) {
+    for (const std::string& line : raw) {
+      if (line.size() < kShortestKeptLine) continue;
+      const std::string text = DropCarriageReturn(line);
+      RuntimeRead read;
+      if (BeginsWith(text, kObjRowKey)) {
+        read.kind = ReadKind::kVarIdx;
+        read.argument = StrGetIndex(text.substr(sizeof(kObjRowKey) - 1), 1, kFieldSeparator);
+      } else if (BeginsWith(text, kMacroKey)) {
+        read.kind = ReadKind::kObjIdx;
+        read.argument = StrGetIndex(text.substr(sizeof(kMacroKey) - 1), 1, kFieldSeparator);
+      } else {
+        continue;
+      }
+      reads.push_back(read);
+    }
+  }
+  ReadInBatches(&reads);
+  return AnswersOf(reads);
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
@@ -128,7 +165,11 @@ int RunSheetmaker(const std::vector<std::string>& args) {
     // must not make the compiler rewrite a file outside the site's own.
     if (!IsValidName(page)) continue;
     const std::string page_path = PageFilePath(kSiteDir, site, page);
-    if (UpdatePageFile(page_path) == kFileRuntimeGone) return kExitNoRuntime;
+    BatchAnswers answers = FetchPageIndices(page_path);
+    const int result =
+        UpdatePageFile(page_path, FetchedLookup(&answers, ReadKind::kVarIdx, RuntimeGetVarIdx),
+                       FetchedLookup(&answers, ReadKind::kObjIdx, RuntimeGetObjIdx));
+    if (result == kFileRuntimeGone) return kExitNoRuntime;
   }
 
   // Last: the site definition file's new time marks the site as compiled.

@@ -44,14 +44,17 @@ bool Has(const std::string& text, const std::string& piece) {
   return text.find(piece) != std::string::npos;
 }
 
-class ServerForm : public ::testing::Test {
+// Each test runs against a runtime that offers "system.multicall" and one that
+// does not and drops every fourth call of a connection: a write is never sent
+// twice, whichever way the page's reads go.
+class ServerForm : public ::testing::TestWithParam<std::vector<std::string>> {
  protected:
   void SetUp() override {
     testsupport::ResetFixedDirs();
     testsupport::WriteFile(SiteDir() + "HAUS.TVS", "AUTHMSG=Haus\n");
     testsupport::WriteFile(SiteDir() + "HAUS_WEBUSERS.USR", "anna;geheim;Wohnen\n");
     testsupport::WriteFile(SiteDir() + "HAUS_Wohnen.SHT", kPageFile);
-    runtime_.reset(new TrialRuntime(kProject));
+    runtime_.reset(new TrialRuntime(kProject, Options()));
     ASSERT_TRUE(runtime_->Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
     const std::string login =
         "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&Signon=Anmelden";
@@ -61,6 +64,10 @@ class ServerForm : public ::testing::Test {
     ASSERT_NE(std::string::npos, at) << page;
     sid_ = page.substr(at + key.size(), page.find('>', at) - at - key.size());
     runtime_->ClearCalls();
+  }
+  std::vector<std::string> Options(std::vector<std::string> more = {}) {
+    more.insert(more.end(), GetParam().begin(), GetParam().end());
+    return more;
   }
   std::string Send(const std::string& request, bool post) {
     const ProcResult r = post ? testsupport::CgiPost(ServerBinary(), request)
@@ -97,7 +104,7 @@ std::string ManyUmlauts() {  // 4200 x "\xFC": the checksum passes 2^31 and wrap
   return field;
 }
 
-TEST_F(ServerForm, ChangedValuesAreWrittenAndTickedMacrosStarted) {
+TEST_P(ServerForm, ChangedValuesAreWrittenAndTickedMacrosStarted) {
   const FormCase cases[] = {
       {"", {}, true},
       {"N12q21p5=21.5&S7q261=Ab&U5qEin=Ein&OKButton=Neue+Werte+einstellen", {}, true},
@@ -127,8 +134,8 @@ TEST_F(ServerForm, ChangedValuesAreWrittenAndTickedMacrosStarted) {
   }
 }
 
-TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
-  runtime_.reset(new TrialRuntime(kProject, {"--refuse-writes"}));
+TEST_P(ServerForm, RefusedWriteStopsTheWalk) {
+  runtime_.reset(new TrialRuntime(kProject, Options({"--refuse-writes"})));
   ASSERT_TRUE(runtime_->Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
   const std::string page = Send(Form("x15=ON&N12q1=2&U5qEin=Aus&x15=ON"), true);
   EXPECT_EQ((Calls{"startmacroidx\t15", "setvarbyidx\t12=2"}), Changes());
@@ -136,31 +143,39 @@ TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
   EXPECT_FALSE(Has(page, kPageTitle));
 }
 
-TEST_F(ServerForm, LoginFormAppliesNoFields) {
+TEST_P(ServerForm, LoginFormAppliesNoFields) {
   const std::string page = Send(
       "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&N12q1=5&x15=ON", true);
   EXPECT_TRUE(Has(page, kPageTitle));
   EXPECT_EQ(Calls{}, Changes());
 }
 
-TEST_F(ServerForm, FormWithoutSessionAppliesNothing) {
+TEST_P(ServerForm, FormWithoutSessionAppliesNothing) {
   const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q1=5&x15=ON", true);
   EXPECT_TRUE(Has(page, "<title>Telvarin-Server Anmeldung</title>"));
   EXPECT_EQ(Calls{}, Changes());
 }
 
-TEST_F(ServerForm, FreeAddressAppliesTheFieldsOfAStaleSession) {
+TEST_P(ServerForm, FreeAddressAppliesTheFieldsOfAStaleSession) {
   testsupport::WriteFile(SiteDir() + "HAUS.TVS", "FREEIPS=(ALL)\nSTARTPAGE=Wohnen\n");
   const std::string page = Send("SP=HAUS&sitename=Keller&sid=1&N12q1=5", false);
   EXPECT_EQ(Calls{"setvarbyidx\t12=5"}, Changes());
   EXPECT_TRUE(Has(page, kPageTitle));
 }
 
-TEST_F(ServerForm, RuntimeDownGivesTheErrorPage) {
+TEST_P(ServerForm, RuntimeDownGivesTheErrorPage) {
   runtime_->Stop();
   EXPECT_TRUE(Has(Send(Form("N12q21p5=22"), true), kBadParameters));
   // Nothing to write and a macro whose start fails: the page, without values.
   EXPECT_TRUE(Has(Send(Form("N12q21p5=21.5&x15=ON"), true), kPageTitle));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Runtimes, ServerForm,
+    ::testing::Values(std::vector<std::string>{},
+                      std::vector<std::string>{"--no-multicall", "--drop-after", "3"}),
+    [](const ::testing::TestParamInfo<std::vector<std::string>>& p) {
+      return p.param.empty() ? "Multicall" : "NoMulticallDropping";
+    });
 
 }  // namespace

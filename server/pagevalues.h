@@ -1,0 +1,19 @@
+// pagevalues.h: the runtime values a site page will show, read before the page
+// is written, all in one batch (common/batchreads.h): the value of every object
+// row by its index and of every "%<name>" reference of the HTML blocks. The row
+// writers take each answer from here, in page order; a value that was not
+// fetched is read alone at that moment, so the page is the same either way.
+// Tested by tests/server_page_test.cc (whole pages with and without multicall).
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Reads the values that the page file's lines (as ReadFileLine gives them) will
+// show, replacing any values fetched before.
+void FetchPageValues(const std::vector<std::string>& lines);
+
+// ReadVarByIdx(1, text) and ReadVarByName(1, name), answered from the values
+// fetched; each fetched answer is given once.
+bool PageVarByIdx(std::string& text);
+std::string PageVarByName(const std::string& name);
