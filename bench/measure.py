@@ -11,6 +11,14 @@
 #       output to /dev/null; wall time from the spawn to wait4. Then each
 #       command's peak memory (max RSS) over MEMORY_RUNS runs under GNU time.
 #       A run that ends with another status than 0 stops the benchmark.
+#   measure.py padding WORK
+#       The HTML lines that pad the pages of 10 and 50 rows (WORK/page<N>.out) to
+#       the size of the page of 200 rows, as "n10,n50,n200" for make_site.py.
+#   measure.py plan LOG
+#       The floor's plan lines of the runtime calls in LOG (the call log of the
+#       trial runtime): each call with its parameters' types.
+#   measure.py commands WORK TS CGI_DIR SITE_DIR SID [LINK_KEY...]
+#       The commands of the direct runs as JSON (for "direct").
 #   measure.py wrk-line NAME < wrk output      one line of the wrk table
 #   measure.py report DIRECT.json WRK.tsv LINKS.json MACHINE.txt OUT.md
 #       Prints the figures (median and spread) and the ratios against the aims,
@@ -71,6 +79,56 @@ def run_direct(commands_path, out_path, passes):
     os.unlink(out)
     with open(out_path, "w") as f:
         json.dump(samples, f)
+
+
+# The note line of make_site.py that pads a page (its length with the line end).
+PAD_LINE = ("<p class=note>Hinweis 001: Diese Zeile f&uuml;llt die Seite auf "
+            "die Gr&ouml;&szlig;e der Seite mit 200 Zeilen auf.</p>")
+# The types of each logged runtime method's parameters (i int, s string).
+CALL_TYPES = {"getvarbyidx": "is", "getvarbyname": "is", "getvaridx": "s", "getobjidx": "s"}
+
+
+def padding(work):
+    sizes = {n: os.path.getsize(os.path.join(work, "page%d.out" % n)) for n in PAGE_ROWS}
+    line = len(PAD_LINE) + 1
+    print(",".join(str(round((sizes[200] - sizes[n]) / line)) for n in PAGE_ROWS))
+
+
+def plan(log_path):
+    with open(log_path, "rb") as f:
+        lines = f.read().decode("latin-1").splitlines()
+    for line in lines:
+        method, *params = line.split("\t")
+        sig = CALL_TYPES[method]
+        if len(sig) != len(params):
+            sys.exit("measure.py: unexpected call %r" % line)
+        print("\t".join([method] + ["%s:%s" % (t, p) for t, p in zip(sig, params)]))
+
+
+def commands(work, ts, cgi, site, sid, keys):
+    def page(name, argv, n):
+        return {"name": name, "argv": argv,
+                "env": {"REQUEST_METHOD": "GET", "REMOTE_ADDR": "127.0.0.1",
+                        "QUERY_STRING": "SP=BENCH&sitename=P%d&sid=%s" % (n, sid)}}
+
+    def floor(name, argv, q):
+        return {"name": name, "argv": argv,
+                "env": {"REQUEST_METHOD": "GET", "QUERY_STRING": q, "REMOTE_ADDR": "127.0.0.1"}}
+
+    cmds = []
+    for n in PAGE_ROWS:
+        cmds.append(page("ts%d" % n, [ts], n))
+        cmds.append(floor("floor%d" % n, [cgi + "/floor.ccc"], str(n)))
+        cmds.append(floor("py%d" % n, [cgi + "/page.ccc"], str(n)))
+    cmds.append(floor("floor0", [cgi + "/floor.ccc"], "0"))
+    cmds.append({"name": "smk", "argv": [site + "/Sheetmaker", "SMK"], "env": {}})
+    cmds.append({"name": "lookups", "argv": [work + "/lookups", "smk"], "env": {}})
+    for k in keys:
+        d = "%s/link-%s/" % (work, k)
+        cmds.append(page("ts50-" + k, [d + "TelvarinServer"], 50))
+        cmds.append(floor("floor50-" + k, [d + "floor_cgi"], "50"))
+        cmds.append(floor("floor0-" + k, [d + "floor_cgi"], "0"))
+    json.dump(cmds, sys.stdout)
 
 
 def wrk_line(name):
@@ -187,6 +245,12 @@ def main():
     what = sys.argv[1]
     if what == "direct":
         run_direct(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+    elif what == "padding":
+        padding(sys.argv[2])
+    elif what == "plan":
+        plan(sys.argv[2])
+    elif what == "commands":
+        commands(*sys.argv[2:7], sys.argv[7:])
     elif what == "wrk-line":
         wrk_line(sys.argv[2])
     elif what == "report":

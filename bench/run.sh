@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # bench/run.sh: the benchmark, run by hand (never by ctest or scripts/test.sh).
-# Installs what it needs, builds a release tree with its own box in build/bench,
+# Installs what it needs, builds the "bench" preset with its own box in build/bench,
 # starts the trial runtime and lighttpd on free loopback ports and measures,
 # side by side with the same ~20 KB pages and the same runtime:
 #   - TelvarinServer showing pages of 10, 50 and 200 object rows, started
@@ -40,21 +40,13 @@ done
 # What the benchmark needs beyond the project's own packages. The machine may
 # have another python3 first on PATH: everything here uses Debian's.
 PY=/usr/bin/python3
-scripts/setup-debian.sh wrk time
-source demo/box.sh
+scripts/setup-debian.sh demo wrk time curl python3
+source scripts/lib/box.sh
+export BOX_JOBS=2
 
 build="$PWD/build/bench"
-box="$build/box"
-site_dir="$box/usr/local/telvarinserver"
-runtime_dir="$box/usr/local/vorlund"
 work="$build/work"
 state="$work/run"
-programs=(TelvarinServer TelvarinInterface Sheetmaker floor_cgi trial-runtime)
-
-configure() {  # extra cmake arguments
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTELVARIN_BENCH=ON \
-    -DTELVARIN_SITE_DIR="$site_dir/" -DTELVARIN_RUNTIME_DIR="$runtime_dir/" "$@" >/dev/null
-}
 
 # --- The link choices: the same objects linked four ways (only a relink each).
 rm -rf "$work"
@@ -63,20 +55,18 @@ link_keys=()
 if [ "$links" = 1 ]; then
   for choice in "a OFF OFF" "b ON OFF" "c OFF ON" "d ON ON"; do
     read -r key xmlrpc cxx <<<"$choice"
-    configure -DTELVARIN_STATIC_XMLRPC=$xmlrpc -DTELVARIN_STATIC_LIBSTDCXX=$cxx
-    cmake --build "$build" -j2 --target TelvarinServer floor_cgi >/dev/null
+    box_configure bench -DTELVARIN_STATIC_XMLRPC=$xmlrpc -DTELVARIN_STATIC_LIBSTDCXX=$cxx
+    cmake --build --preset bench -j "$BOX_JOBS" --target TelvarinServer floor_cgi >/dev/null
     mkdir -p "$work/link-$key"
     cp "$build/server/TelvarinServer" "$build/bench/floor_cgi" "$work/link-$key/"
     link_keys+=("$key")
   done
 fi
-# Back to the project's default choice for everything else (configured with the
-# box's folders in the same run, so that the install below cannot reach the real
-# box's folders even in a new build folder; checked before installing).
-configure -UTELVARIN_STATIC_XMLRPC -UTELVARIN_STATIC_LIBSTDCXX
-box_install_dirs "$build" "$box"
-cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
-cmake --install "$build" >/dev/null
+# Back to the project's default choice for everything else (the box's folders
+# are checked before installing).
+box_build bench -UTELVARIN_STATIC_XMLRPC -UTELVARIN_STATIC_LIBSTDCXX >/dev/null
+site_dir=$BOX_SITE_DIR
+runtime_dir=$BOX_RUNTIME_DIR
 cgi_dir=$BOX_CGI_DIR
 conf_dir=$BOX_CONF_DIR
 ts="$cgi_dir/TelvarinServer.ccc"
@@ -103,7 +93,7 @@ pids+=("$BOX_RUNTIME_PID")
 box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$work/project.af"
 log="$state/calls.log"
 
-sid=1000
+sid=123456789012345678  # a session id has 18 digits
 place_site() {
   rm -f "$site_dir"/BENCH* "$site_dir"/SMK*
   cp "$work"/site/* "$site_dir"/
@@ -121,28 +111,12 @@ render() {  # N OUT: TelvarinServer's page P<N>, its calls logged alone
 place_site
 # Pad the smaller pages with HTML blocks to the size of the 200-row page.
 for n in 10 50 200; do render $n "$work/page$n.out"; done
-padding=$($PY - "$work" <<'EOF'
-import os, sys
-sizes = {n: os.path.getsize(os.path.join(sys.argv[1], "page%d.out" % n)) for n in (10, 50, 200)}
-line = len("<p class=note>Hinweis 001: Diese Zeile f&uuml;llt die Seite auf "
-           "die Gr&ouml;&szlig;e der Seite mit 200 Zeilen auf.</p>") + 1
-print(",".join(str(round((sizes[200] - sizes[n]) / line)) for n in (10, 50, 200)))
-EOF
-)
-BENCH_PADDING=$padding $PY bench/make_site.py "$work"
+BENCH_PADDING=$($PY bench/measure.py padding "$work") $PY bench/make_site.py "$work"
 place_site
 
 # --- The pages and the plans of the floor, checked call for call.
 plan_from_log() {  # LOG: the plan lines of the calls in LOG
-  $PY - "$1" <<'EOF'
-import sys
-types = {"getvarbyidx": "is", "getvarbyname": "is", "getvaridx": "s", "getobjidx": "s"}
-for line in open(sys.argv[1], "rb").read().decode("latin-1").splitlines():
-    method, *params = line.split("\t")
-    sig = types[method]
-    assert len(sig) == len(params), line
-    print("\t".join([method] + ["%s:%s" % (t, p) for t, p in zip(sig, params)]))
-EOF
+  $PY bench/measure.py plan "$1"
 }
 for n in 10 50 200; do
   render $n "$work/page$n.out"
@@ -182,11 +156,9 @@ for key in "${link_keys[@]}"; do
 done
 
 # --- lighttpd
-port=$(box_free_port)
-box_lighttpd_conf "$state/lighttpd.conf" "$state" "$port" "$conf_dir/50-telvarin.conf"
-box_start_lighttpd "$state/lighttpd.conf" "$state" "$port"
+box_serve "$state" "$conf_dir/50-telvarin.conf"
 pids+=("$BOX_LIGHTTPD_PID")
-base="http://127.0.0.1:$port"
+base="http://127.0.0.1:$BOX_HTTP_PORT"
 curl -s "$base/telvarin/TelvarinServer.ccc?SP=BENCH&sitename=P50&sid=$sid" > "$work/lighttpd50.out"
 cmp -s <(tail -n +3 "$work/page50.out") "$work/lighttpd50.out" \
   || { echo "lighttpd: TelvarinServer's page differs" >&2; exit 1; }
@@ -201,31 +173,8 @@ cmp -s <(tail -n +3 "$work/page50.out") "$work/lighttpd50.out" \
   echo "load before: $(uptime)"
 } > "$work/machine.txt"
 
-$PY - "$work" "$ts" "$cgi_dir" "$site_dir" "$sid" "${link_keys[@]}" > "$work/commands.json" <<'EOF'
-import json, sys
-work, ts, cgi, site, sid = sys.argv[1:6]
-keys = sys.argv[6:]
-def page(name, argv, n):
-    return {"name": name, "argv": argv, "env": {"REQUEST_METHOD": "GET",
-            "QUERY_STRING": "SP=BENCH&sitename=P%d&sid=%s" % (n, sid), "REMOTE_ADDR": "127.0.0.1"}}
-def floor(name, argv, q):
-    return {"name": name, "argv": argv, "env": {"REQUEST_METHOD": "GET", "QUERY_STRING": q,
-                                                "REMOTE_ADDR": "127.0.0.1"}}
-cmds = []
-for n in (10, 50, 200):
-    cmds.append(page("ts%d" % n, [ts], n))
-    cmds.append(floor("floor%d" % n, [cgi + "/floor.ccc"], str(n)))
-    cmds.append(floor("py%d" % n, [cgi + "/page.ccc"], str(n)))
-cmds.append(floor("floor0", [cgi + "/floor.ccc"], "0"))
-cmds.append({"name": "smk", "argv": [site + "/Sheetmaker", "SMK"], "env": {}})
-cmds.append({"name": "lookups", "argv": [work + "/lookups", "smk"], "env": {}})
-for k in keys:
-    d = "%s/link-%s/" % (work, k)
-    cmds.append(page("ts50-" + k, [d + "TelvarinServer"], 50))
-    cmds.append(floor("floor50-" + k, [d + "floor_cgi"], "50"))
-    cmds.append(floor("floor0-" + k, [d + "floor_cgi"], "0"))
-json.dump(cmds, sys.stdout)
-EOF
+$PY bench/measure.py commands "$work" "$ts" "$cgi_dir" "$site_dir" "$sid" "${link_keys[@]}" \
+  > "$work/commands.json"
 echo "measuring: $passes interleaved passes of $(grep -o '"name"' "$work/commands.json" | wc -l) programs started directly..."
 $PY bench/measure.py direct "$work/commands.json" "$work/direct.json" "$passes"
 

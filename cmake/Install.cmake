@@ -4,6 +4,7 @@
 # top-level CMakeLists.txt, when every program target is known.
 #
 #   Sheetmaker               -> TELVARIN_SITE_DIR (the server starts it from there)
+#   SiteCheck                -> TELVARIN_SITE_DIR (beside it: the site checker)
 #   TelvarinServer.ccc       -> TELVARIN_CGI_DIR
 #   TelvarinInterface.ccc    -> TELVARIN_CGI_DIR
 #   50-telvarin.conf         -> TELVARIN_LIGHTTPD_CONF_DIR (lighttpd's conf-available)
@@ -35,9 +36,11 @@ foreach(var TELVARIN_CGI_DIR TELVARIN_CGI_URL TELVARIN_LIGHTTPD_CONF_DIR)
   endif()
 endforeach()
 
-if(TARGET Sheetmaker)
-  install(TARGETS Sheetmaker RUNTIME DESTINATION "${TELVARIN_SITE_DIR}")
-endif()
+foreach(prog Sheetmaker SiteCheck)
+  if(TARGET ${prog})
+    install(TARGETS ${prog} RUNTIME DESTINATION "${TELVARIN_SITE_DIR}")
+  endif()
+endforeach()
 # The web server runs the CGI programs by the names their pages link to.
 foreach(prog TelvarinServer TelvarinInterface)
   if(TARGET ${prog})

@@ -13,9 +13,11 @@ namespace {
 
 constexpr size_t kLongestMarker = 32;  // a stamp and its line end; more is not a marker
 
-// The marker's text for a stamp; the stamp is written whole, whatever it is, so
-// a runtime without a readable project is remembered until it gets one.
-std::string MarkerText(long long stamp) { return std::to_string(stamp) + "\n"; }
+// The marker's text for a stamp; "-" stands for no readable AF file, so a
+// runtime without a readable project is remembered until it gets one.
+std::string MarkerText(const FileTime& stamp) {
+  return (stamp ? std::to_string(*stamp) : std::string("-")) + "\n";
+}
 
 bool MarkerHolds(const std::string& text) {
   std::FILE* file = std::fopen(NoMulticallPath().c_str(), "rb");
@@ -30,8 +32,7 @@ bool MarkerHolds(const std::string& text) {
 
 void ReadInBatches(std::vector<RuntimeRead>* reads) {
   if (reads->empty()) return;
-  const std::string text =
-      MarkerText(GetAFFileTime(RuntimeConfigPath()));
+  const std::string text = MarkerText(GetAFFileTime(RuntimeConfigPath()));
   const bool known_missing = MarkerHolds(text);
   if (RuntimeReadMany(reads, !known_missing) != MulticallSupport::kNotOffered || known_missing)
     return;

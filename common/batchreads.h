@@ -15,8 +15,9 @@
 #include "common/runtime.h"
 
 // Answers every read (RuntimeReadMany): by "system.multicall" unless the marker
-// (NoMulticallPath, boxfiles.h: the AF file's stamp in decimal and LF) holds the AF file's current stamp. A refusal writes the marker with that stamp
-// when it does not hold it yet.
+// (NoMulticallPath, boxfiles.h: the AF file's stamp in decimal, or "-" when it
+// has none, and LF) holds the AF file's current stamp. A refusal writes the
+// marker with that stamp when it does not hold it yet.
 void ReadInBatches(std::vector<RuntimeRead>* reads);
 
 // The answers of a batch, each to be taken once: by kind and argument, in the

@@ -26,6 +26,19 @@ std::string LockFilePath(const std::string& site_dir, const std::string& site) {
   return site_dir + site + kLockFileSuffix;
 }
 
+std::string NoRuntimeRecordPath(const std::string& site_dir, const std::string& site) {
+  return site_dir + site + kNoRuntimeFileSuffix;
+}
+
+std::string AttemptsFilePath(const std::string& site_dir) { return site_dir + kAttemptsFileName; }
+std::string AttemptsLockPath(const std::string& site_dir) { return site_dir + kAttemptsLockName; }
+std::string LoginWaitGuardPath(const std::string& site_dir) {
+  return site_dir + kLoginWaitGuardName;
+}
+std::string LoginWaitSlotPath(const std::string& site_dir, int slot) {
+  return site_dir + kLoginWaitSlotPrefix + IntToStrS(slot) + kLockFileSuffix;
+}
+
 std::string CompilerPath() { return std::string(kSiteDir) + kCompilerName; }
 std::string ControlFilePath() { return std::string(kRuntimeDir) + kControlFileName; }
 std::string NoMulticallPath() { return std::string(kSiteDir) + kNoMulticallFileName; }

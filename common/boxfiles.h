@@ -14,9 +14,15 @@ constexpr char kPageFileSuffix[] = ".SHT";         // page file: site + "_" + pa
 constexpr char kUserFileSuffix[] = "_WEBUSERS.USR";  // user file: site + suffix
 constexpr char kSessionFileSuffix[] = ".SID";      // session file: site + id + address + suffix
 constexpr char kLockFileSuffix[] = ".LCK";         // the compiler's lock: site + suffix
+constexpr char kNoRuntimeFileSuffix[] = ".NRT";    // when a compile last found no runtime
 constexpr char kCompilerName[] = "Sheetmaker";     // the compiler, in the site directory
 // Holds the AF file's stamp when the runtime refused "system.multicall".
 constexpr char kNoMulticallFileName[] = "NOMULTICALL.DAT";
+// Sign-on guard files, one set for all sites (no site file name can be one of them).
+constexpr char kAttemptsFileName[] = "SIGNONFAILS.DAT";  // failed sign-ons per address
+constexpr char kAttemptsLockName[] = "SIGNONFAILS.LCK";  // held while it is rewritten
+constexpr char kLoginWaitGuardName[] = "LOGINWAIT.LCK";  // held while a wait slot is taken
+constexpr char kLoginWaitSlotPrefix[] = "LOGINWAIT";     // slot n: prefix + n + ".LCK"
 // Runtime directory.
 constexpr char kControlFileName[] = "CTLKRN.CFG";          // the runtime's address
 constexpr char kRuntimeConfigFileName[] = "ABLKRN.CFG";    // names the AF file ("AF=" line)
@@ -30,6 +36,11 @@ std::string UserFilePath(const std::string& site_dir, const std::string& site);
 std::string SessionFilePath(const std::string& site_dir, const std::string& site,
                             const std::string& id, const std::string& client_addr);
 std::string LockFilePath(const std::string& site_dir, const std::string& site);
+std::string NoRuntimeRecordPath(const std::string& site_dir, const std::string& site);
+std::string AttemptsFilePath(const std::string& site_dir);
+std::string AttemptsLockPath(const std::string& site_dir);
+std::string LoginWaitGuardPath(const std::string& site_dir);
+std::string LoginWaitSlotPath(const std::string& site_dir, int slot);  // slot 1, 2, ...
 std::string CompilerPath();       // kSiteDir + "Sheetmaker"
 std::string NoMulticallPath();    // kSiteDir + "NOMULTICALL.DAT"
 std::string ControlFilePath();    // kRuntimeDir + "CTLKRN.CFG"

@@ -39,15 +39,15 @@ int LoadCfgFile(const std::string& path, const std::string& url_when_missing) {
   return 1;
 }
 
-long long GetFileTime(const std::string& path) {
+FileTime GetFileTime(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return kNoFileTime;
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
   return static_cast<long long>(st.st_mtime);
 }
 
-long long GetAFFileTime(const std::string& path) {
+FileTime GetAFFileTime(const std::string& path) {
   FILE* file = fopen(path.c_str(), "r");
-  if (!file) return kNoRuntimeConfigTime;
+  if (!file) return std::nullopt;  // no runtime configuration file
   std::string line;
   bool ended_lf;
   std::string af_path;
@@ -61,6 +61,6 @@ long long GetAFFileTime(const std::string& path) {
     }
   }
   fclose(file);
-  if (!found) return kNoAfEntryTime;
+  if (!found) return std::nullopt;  // no "AF=" line
   return GetFileTime(af_path);
 }

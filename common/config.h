@@ -3,6 +3,7 @@
 // Linked by all three programs. Tested by config_test.cc.
 #pragma once
 
+#include <optional>
 #include <string>
 
 // The runtime's XML-RPC address, "xmlrpc://" host ":" port. Empty until
@@ -17,16 +18,15 @@ extern std::string AbKeURL;
 // is "localhost"; long hosts and ports are taken whole.
 int LoadCfgFile(const std::string& path, const std::string& url_when_missing = "");
 
-// The times that stand for "unknown" in the freshness check, produced only by
-// the two readers below.
-constexpr long long kNoFileTime = -1;            // the file cannot be examined
-constexpr long long kNoRuntimeConfigTime = 0;    // no runtime configuration file
-constexpr long long kNoAfEntryTime = 99999999;   // no "AF=" line in it
+// A file time: the modification time in whole seconds, or empty when it is not
+// known. Every value of a real file is a time, 0 and 99999999 included (unpacking
+// tools leave such times); only the readers' own outcomes are "not known".
+using FileTime = std::optional<long long>;
 
-// Modification time in whole seconds, or kNoFileTime when the file cannot be examined.
-long long GetFileTime(const std::string& path);
+// The file's modification time; empty when the file cannot be examined.
+FileTime GetFileTime(const std::string& path);
 
 // The time of the file named on the first "AF=" line of the runtime configuration
-// file: kNoRuntimeConfigTime when that file cannot be opened, kNoAfEntryTime when
-// it has no "AF=" line, and kNoFileTime when the AF file itself cannot be examined.
-long long GetAFFileTime(const std::string& path);
+// file; empty when that file cannot be opened, when it has no "AF=" line, and when
+// the AF file itself cannot be examined.
+FileTime GetAFFileTime(const std::string& path);

@@ -61,21 +61,24 @@ TEST_F(ConfigFiles, MissingControlFileLeavesOrSetsTheFallback) {
 
 TEST_F(ConfigFiles, FileTimes) {
   const std::string site = Write("SITE.TVS", "x\n");
-  SetTime(site, 1000);
-  EXPECT_EQ(1000, GetFileTime(site));
-  EXPECT_EQ(kNoFileTime, GetFileTime(Path("missing")));
-  // Past 2038, beyond a 32-bit time_t: read alike on the 32-bit ARM target.
-  SetTime(site, 4102444800LL);
-  EXPECT_EQ(4102444800LL, GetFileTime(site));
+  // Times that once stood for "no time" are read as the times they are.
+  for (long long when : {1000LL, 0LL, 99999999LL, -1LL,
+                         4102444800LL}) {  // past 2038: alike on the 32-bit ARM target
+    SetTime(site, when);
+    EXPECT_EQ(FileTime(when), GetFileTime(site)) << when;
+  }
+  EXPECT_EQ(std::nullopt, GetFileTime(Path("missing")));
 
   const std::string af = Write("project.af", "");
   SetTime(af, 2000);
-  EXPECT_EQ(2000, GetAFFileTime(Write("ABLKRN.CFG", "XY\nAFX=1\nAF=" + af + "\nAF=/x\n")));
-  EXPECT_EQ(0, GetAFFileTime(Path("no-runtime-config")));
-  EXPECT_EQ(99999999, GetAFFileTime(Write("ABLKRN.CFG", "A\nB=2\n")));
+  EXPECT_EQ(FileTime(2000), GetAFFileTime(Write("ABLKRN.CFG", "XY\nAFX=1\nAF=" + af + "\nAF=/x\n")));
+  SetTime(af, 0);
+  EXPECT_EQ(FileTime(0), GetAFFileTime(Write("ABLKRN.CFG", "AF=" + af + "\n")));
+  EXPECT_EQ(std::nullopt, GetAFFileTime(Path("no-runtime-config")));
+  EXPECT_EQ(std::nullopt, GetAFFileTime(Write("ABLKRN.CFG", "A\nB=2\n")));
   // "AF=" alone is under 4 bytes as read without its line feed: skipped.
-  EXPECT_EQ(99999999, GetAFFileTime(Write("ABLKRN.CFG", "AF=")));
-  EXPECT_EQ(kNoFileTime, GetAFFileTime(Write("ABLKRN.CFG", "AF=" + Path("gone") + "\n")));
+  EXPECT_EQ(std::nullopt, GetAFFileTime(Write("ABLKRN.CFG", "AF=")));
+  EXPECT_EQ(std::nullopt, GetAFFileTime(Write("ABLKRN.CFG", "AF=" + Path("gone") + "\n")));
 }
 
 }  // namespace

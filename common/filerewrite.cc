@@ -62,3 +62,14 @@ bool ReplaceFileContent(const std::string& path, const std::string& content,
   return false;
 }
 
+
+bool OverwriteFileInPlace(const std::string& path, const std::string& content, int new_mode) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                      static_cast<mode_t>(new_mode));
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content);  // from offset 0: the file was just opened
+  ok = ok && ftruncate(fd, static_cast<off_t>(content.size())) == 0;
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  return ok;
+}

@@ -1,5 +1,6 @@
 // filerewrite.h: the one way any of the programs rewrites a file (the compiler's
-// site and page files, the administration interface's access file). The new
+// site and page files, the attempts file; the administration interface's
+// access file in place, see OverwriteFileInPlace). The new
 // content is written whole under a temporary name, synced, and renamed over the
 // file, so the data never lives only under the temporary name, a reader at the
 // same moment sees the old content or the new, and a failed rewrite leaves the
@@ -19,3 +20,13 @@ std::string TempPathOf(const std::string& path);
 // Returns whether path now holds content.
 bool ReplaceFileContent(const std::string& path, const std::string& content,
                         const std::string& temp_path = "");
+
+// Writes content over the start of the file at path (created with new_mode
+// when missing; an existing file keeps its owner and mode), then cuts what is
+// left of the old content, and syncs. For a file whose directory the writer may
+// not write (the access file in the runtime's folder), so no temporary file and
+// no rename. The old bytes are never cut before the new ones are all written:
+// a failure part way leaves the new bytes over the old ones, so a first line
+// is never shorter than both the old and the new first line. Returns whether
+// path now holds exactly content.
+bool OverwriteFileInPlace(const std::string& path, const std::string& content, int new_mode);

@@ -1,4 +1,5 @@
-// filerewrite_test.cc: whole-file replacement through a temporary file.
+// filerewrite_test.cc: whole-file replacement through a temporary file, and
+// the in-place rewrite.
 #include "common/filerewrite.h"
 
 #include <dirent.h>
@@ -66,6 +67,26 @@ TEST_F(Rewrite, FailureLeavesTheOldFileAndNoTemporary) {
   unlink((blocked + "/inner").c_str());
   rmdir(blocked.c_str());
   EXPECT_EQ(std::vector<std::string>{"AUTH.DAT"}, Names());
+}
+
+TEST_F(Rewrite, InPlaceKeepsTheFileAndNeverFollowsALink) {
+  const std::string path = dir_ + "/AUTH.DAT";
+  ASSERT_TRUE(OverwriteFileInPlace(path, "Xa long first code\n", 0600));
+  struct stat st;
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);  // a new file gets new_mode
+  const ino_t inode = st.st_ino;
+  ASSERT_EQ(0, chmod(path.c_str(), 0640));
+  ASSERT_TRUE(OverwriteFileInPlace(path, "Xb\n", 0600));
+  EXPECT_EQ("Xb\n", Read("AUTH.DAT"));  // the old rest is cut
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(inode, st.st_ino);
+  EXPECT_EQ(0640u, st.st_mode & 07777);
+  // A link put in the file's place is not written through.
+  const std::string link = dir_ + "/LINK.DAT";
+  ASSERT_EQ(0, symlink(path.c_str(), link.c_str()));
+  EXPECT_FALSE(OverwriteFileInPlace(link, "\n", 0600));
+  EXPECT_EQ("Xb\n", Read("AUTH.DAT"));
 }
 
 }  // namespace

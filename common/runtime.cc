@@ -4,15 +4,17 @@
 #include "common/runtime.h"
 
 #include <flxmlrpc/XmlRpc.h>
-
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <memory>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 
+#include "common/answerbounds.h"
 #include "common/config.h"
 #include "toolkit/strobj.h"
 
@@ -74,15 +76,84 @@ bool ParseAddress(const std::string& url, std::string* host, int* port) {
 // (it closes itself after reading the answer), and with keep-open on it sends a
 // request again when the connection closes before any answer, which would write
 // a value or start a macro twice. This client keeps it open but sends once.
+// It also holds every answer to the bounds of answerbounds.h. Its own reads
+// stop at kMaxAnswerBytes (the library's take all that has arrived, so an
+// answer of 50 MB sent at once would be read whole before its header is looked
+// at), a declared length beyond the bound ends the call, and the body is
+// checked before it is handed to the library's parser.
 class OneShotClient : public XmlRpc::XmlRpcClient {
  public:
   using XmlRpcClient::XmlRpcClient;
+  // Whether the last answer broke the bounds (the call then failed).
+  bool AnswerRefused() const { return answer_refused_; }
+  // Before each call on a kept-open connection.
+  void ForgetRefusal() { answer_refused_ = false; }
 
  protected:
   bool readHeader() override {
-    _sendAttempts = 1;  // the library re-sends only while this is 0
-    return XmlRpcClient::readHeader();
+    switch (ReadBounded(&_header, /*stop_at_header_end=*/true)) {
+      case kReadFailed: return false;
+      case kReadBeyondBound: return Refuse();
+      case kReadWaiting: break;
+    }
+    if (_eof && _header.empty()) return false;  // closed before any answer: never sent again
+    return parseHeader();
   }
+  bool parseHeader() override {
+    if (!XmlRpcClient::parseHeader()) return false;
+    if (_connectionState == READ_RESPONSE && _contentLength > static_cast<int>(kMaxAnswerBytes))
+      return Refuse();
+    return true;
+  }
+  bool readResponse() override {
+    if (_response.size() < static_cast<size_t>(_contentLength)) {
+      switch (ReadBounded(&_response, /*stop_at_header_end=*/false)) {
+        case kReadFailed: return false;
+        case kReadBeyondBound: return Refuse();
+        case kReadWaiting: break;
+      }
+      if (_response.size() < static_cast<size_t>(_contentLength)) return !_eof;
+    }
+    _connectionState = IDLE;  // complete: execute() goes on to parse it
+    return false;
+  }
+  // The one place where an answer reaches the library's parser.
+  bool parseResponse(XmlRpcValue& result) override {
+    if (!AnswerWithinBounds(_response)) return Refuse();
+    return XmlRpcClient::parseResponse(result);
+  }
+
+ private:
+  enum ReadResult { kReadWaiting, kReadFailed, kReadBeyondBound };
+  // Appends what has arrived to *text, up to the moment nothing more is there
+  // (or the connection ends: _eof), but never past kMaxAnswerBytes; with
+  // stop_at_header_end, also no further than the chunk that ends the header,
+  // so that its length is looked at before the body is read.
+  ReadResult ReadBounded(std::string* text, bool stop_at_header_end) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t got = ::read(getfd(), buffer, sizeof buffer);
+      if (got > 0) {
+        text->append(buffer, static_cast<size_t>(got));
+        if (text->size() > kMaxAnswerBytes) return kReadBeyondBound;
+        if (stop_at_header_end && (text->find("\r\n\r\n") != std::string::npos ||
+                                   text->find("\n\n") != std::string::npos))
+          return kReadWaiting;
+      } else if (got == 0) {
+        _eof = true;
+        return kReadWaiting;
+      } else if (errno != EINTR) {
+        return errno == EAGAIN || errno == EWOULDBLOCK ? kReadWaiting : kReadFailed;
+      }
+    }
+  }
+  // Ends the call as not carried out; execute() then returns false.
+  bool Refuse() {
+    answer_refused_ = true;
+    _response.clear();
+    return false;
+  }
+  bool answer_refused_ = false;
 };
 
 // One connection to the runtime, kept open across the calls of a batch and
@@ -125,12 +196,17 @@ CallOutcome Exchange(Link& link, const char* method, const XmlRpcValue& params,
     link.client->setKeepOpen(true);
   }
   try {
+    link.client->ForgetRefusal();
     const auto start = std::chrono::steady_clock::now();
     const bool carried_out = link.client->execute(method, params, *result, kCallTimeoutSeconds);
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
     if (!carried_out) {
-      if (spent.count() >= kCallTimeoutSeconds * 0.95) call_timed_out = true;
+      // An answer beyond the bounds came from a runtime that answers: a fault.
+      // Its unread rest makes the connection useless for another call.
+      const bool refused = link.client->AnswerRefused();
       link.Drop();
+      if (refused) return CallOutcome::kFault;
+      if (spent.count() >= kCallTimeoutSeconds * 0.95) call_timed_out = true;
       return CallOutcome::kUnreachable;
     }
     link.answered = true;
@@ -399,5 +475,7 @@ int RuntimeGetVarIdx(const std::string& name, CallOutcome* outcome) {
 int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome) {
   return LookupIndex("getobjidx", name, outcome);
 }
+
+void TreatRuntimeAsUnreachable() { call_timed_out = true; }
 
 void ResetRuntimeClientState() { call_timed_out = false; }

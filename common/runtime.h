@@ -55,6 +55,11 @@ bool RuntimeWorkFile(const std::string& action, const std::string& name,
 int RuntimeGetVarIdx(const std::string& name, CallOutcome* outcome);
 int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome);
 
+// From now on every call of this run fails at once as kUnreachable, as after a
+// call that timed out: the compiler run of this request found no runtime, and
+// the page must not wait one more bound for it.
+void TreatRuntimeAsUnreachable();
+
 // --- Reads in batches ----------------------------------------------------------
 // The reads a page or a compile makes, asked together: each is answered exactly
 // as its single call above would be. Writes never go in a batch: a write is

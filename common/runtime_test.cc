@@ -124,6 +124,15 @@ TEST_F(RuntimeCalls, WrongTypesAreFailedCallsNotCrashes) {
   ExpectFallbacks(CallOutcome::kFault, "error XN-2");
 }
 
+// An answer nested deeper than 64 levels never reaches the parser, which would
+// overflow the stack on it: a failed call. This one is under 1 MiB, so its depth
+// refuses it (the program tests meet answers over 1 MiB).
+TEST_F(RuntimeCalls, AnswerNestedTooDeepIsAFault) {
+  Start({"--nested", "20000"});
+  ExpectFallbacks(CallOutcome::kFault, "error XN-2");
+  EXPECT_EQ(8u, runtime_->Calls().size());  // each call went out once
+}
+
 TEST_F(RuntimeCalls, RuntimeDownOrNoUsableAddress) {
   Start();
   runtime_->Stop();  // nothing listens on its port any more

@@ -27,9 +27,9 @@ using fuzzsupport::Require;
 namespace {
 
 constexpr char kSessionSuffix[] = ".SID";
-// A session that is always there, so requests can name any page: sid 4242
-// from 10.0.0.7 ("SP=FUZZ&sitename=Zwei&sid=4242").
-constexpr char kKeptSession[] = "FUZZ424210p0p0p7.SID";
+// A session that is always there, so requests can name any page: sid 528616600
+// from 10.0.0.7 ("SP=FUZZ&sitename=Zwei&sid=528616600").
+constexpr char kKeptSession[] = "FUZZ52861660010p0p0p7.SID";
 constexpr char kKeptSessionContent[] = "01.01.2024/00:00:00;demo";
 
 // The site every fuzz request can reach: two free addresses, a user, a page
@@ -75,7 +75,8 @@ void PrepareBox() {
   unlink(RuntimeConfigPath().c_str());
 }
 
-// Removes the session files that sign-ons and free addresses made.
+// Removes the session files that sign-ons and free addresses made, and the
+// count of failed sign-ons.
 void RemoveSessionFiles() {
   DIR* dir = opendir(kSiteDir);
   if (dir == nullptr) return;
@@ -86,6 +87,8 @@ void RemoveSessionFiles() {
   }
   closedir(dir);
   for (const std::string& name : names) unlink((std::string(kSiteDir) + name).c_str());
+  // Failed sign-ons counted so far: each input starts without any.
+  unlink(AttemptsFilePath(kSiteDir).c_str());
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <unistd.h>
-
 #include "common/boxfiles.h"
 #include "common/filerewrite.h"
 #include "common/linereader.h"
@@ -56,7 +54,8 @@ std::string ReadAuthFileAt(const std::string& path, const std::tm& now) {
   if (line.size() < 2) return std::string();
   if (line.back() == '\n') line.pop_back();
   const std::string data = LineData(line);
-  if (line[0] != kDailyMode) return data;
+  // A mode letter alone ("B" and its line feed) sets no code, in mode "B" too.
+  if (data.empty() || line[0] != kDailyMode) return data;
   bool ok = false;
   const int base = StrCToInt(data.c_str(), ok);
   return DailyCode(base, now.tm_mday, now.tm_mon);
@@ -70,8 +69,9 @@ std::string ReadAuthFile() {
 }
 
 int SetAuth(const std::string& text) {
-  // Two requests may set the code at once: each writes a temporary file of its own.
-  const std::string path = AccessFilePath();
-  const std::string temp = TempPathOf(path) + std::to_string(getpid());
-  return ReplaceFileContent(path, text + "\n", temp) ? 1 : -1;
+  // A code that ReadAuthFile would cut or end early could never be presented.
+  if (text.size() + 1 > kMaxLineBytes || text.find('\n') != std::string::npos) return -1;
+  // In place: the runtime's folder stays closed to the web server's user, and
+  // only the owner may read the code.
+  return OverwriteFileInPlace(AccessFilePath(), text + "\n", 0600) ? 1 : -1;
 }

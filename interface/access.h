@@ -1,8 +1,8 @@
 // access.h: the access file and its code. Its first line holds a mode letter
 // and data: mode "B" makes a daily code from the base number in the data, any
 // other mode uses the data itself as the code. No file, or a first line of
-// fewer than two bytes (its line feed counted), means no code: every request
-// is admitted. Tested by access_test.cc and tests/interface_test.cc.
+// fewer than two bytes (its line feed counted) or of one byte and its line feed
+// (in any mode), means no code: every request is admitted. Tested by access_test.cc and tests/interface_test.cc.
 #pragma once
 
 #include <ctime>
@@ -17,7 +17,9 @@ std::string ReadAuthFileAt(const std::string& path, const std::tm& now);
 // day 1..31, month 0..11.
 std::string DailyCode(int base, int day, int month);
 
-// Makes text (and a line feed) the access file's whole content: 1 when written,
-// -1 when it could not be (the old file then stays in force). An empty text
-// switches the check off.
+// Makes text (and a line feed) the access file's whole content, written in
+// place (OverwriteFileInPlace; a new file gets mode 0600): 1 when written, -1
+// when it could not be. A text that the reader could not read back whole (more
+// than 254 bytes, or holding a line feed) is refused and the old file stays.
+// An empty text switches the check off.
 int SetAuth(const std::string& text);

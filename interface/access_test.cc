@@ -62,7 +62,9 @@ TEST_F(AuthFile, FirstLineGivesTheCode) {
       {"Xgeh\r\n", "geh\r"},           // only the line feed is removed
       {"b100\n", "100"},               // lower-case b is a fixed code
       {"B100\n", "324"},
-      {"B\n", "24"},                   // no digits: base 0
+      {"B\n", ""},                     // a mode letter alone sets no code, in mode B too
+      {"B", ""},
+      {"B\r\n", "24"},                 // the CR is data: no digits, base 0
       {"Babc\n", "24"},
       {"B12xy\n", "60"},               // leading digits as atoi reads them
       {"B-3\n", "15"},

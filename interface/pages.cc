@@ -2,12 +2,18 @@
 #include "interface/pages.h"
 
 #include "common/output.h"
+#include "interface/scripthash.h"
 
 std::string OutputData;
 
 namespace {
 
 constexpr char kContentType[] = "Content-type: text/html";
+// The data and error pages run nothing and load nothing: a runtime text shown
+// in them cannot act in the administrator's browser.
+constexpr char kNoScriptPolicy[] = "Content-Security-Policy: default-src 'none'";
+constexpr char kScriptOpen[] = "<script type='text/javascript'>";
+constexpr char kScriptClose[] = "</script>";
 constexpr char kDocType[] = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">";
 constexpr char kHead[] = "<html><head><title>Telvarin-Interface</title></head><body>";
 constexpr char kEnd[] = "</body></html>";
@@ -16,6 +22,7 @@ constexpr char kEnd[] = "</body></html>";
 
 void CreateHTMLDataPage() {
   WriteLine(kContentType);
+  WriteLine(kNoScriptPolicy);
   WriteLine("");
   WriteLine(kDocType);
   WriteLine(kHead);
@@ -25,6 +32,7 @@ void CreateHTMLDataPage() {
 
 void CreateHTMLErrorPage() {
   WriteLine(kContentType);
+  WriteLine(kNoScriptPolicy);
   WriteLine("");
   WriteLine("");
   WriteLine(kDocType);
@@ -34,15 +42,17 @@ void CreateHTMLErrorPage() {
 }
 
 void WriteActionPage(const std::string& message, const std::string& script_line) {
+  // The element's text, byte for byte, is what the policy's hash allows; the
+  // script hands setTimeout a string, which needs 'unsafe-eval'.
+  const std::string script = "\nwindow.onload = function () {\n" + script_line + "\n";
   WriteLine(kContentType);
+  WriteLine("Content-Security-Policy: default-src 'none'; script-src " +
+            ScriptHashSource(script) + " 'unsafe-eval'");
   WriteLine("");
   WriteLine(kDocType);
   WriteLine("<html>");
   WriteLine("<head><title>Datei-Aktion</title></head><body>");
   WriteLine(message);
-  WriteLine("<script type='text/javascript'>");
-  WriteLine("window.onload = function () {");
-  WriteLine(script_line);
-  WriteLine("</script>");
+  WriteLine(kScriptOpen + script + kScriptClose);
   WriteLine(kEnd);
 }

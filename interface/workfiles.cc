@@ -2,6 +2,7 @@
 #include "interface/workfiles.h"
 
 #include "interface/pages.h"
+#include "common/htmlescape.h"
 #include "common/runtime.h"
 #include "toolkit/strobj.h"
 
@@ -39,5 +40,5 @@ void CreateHTMLWorkFiles(int result, const std::string& directory) {
   if (result == kWorkFileFailed) message = "Datei-Aktion fehlgeschlagen";
   WriteActionPage(message,
                   "setTimeout(\"window.location.href='servmain.ccc?HTM=Workfiles.cls&path=" +
-                      directory + "'\",0);}");
+                      JsStringInHtml(directory) + "'\",0);}");
 }

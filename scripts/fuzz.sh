@@ -1,24 +1,21 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang as libFuzzer programs (AddressSanitizer and
-# UndefinedBehaviorSanitizer) in build/libfuzzer, replays the corpus, then fuzzes each
-# target for a bounded time. The build's fixed directories live in build/libfuzzer,
-# so nothing outside the repository is written.
+# UndefinedBehaviorSanitizer; the "fuzz" preset) in build/fuzz, replays the
+# corpus, then fuzzes each target for a bounded time. The build's fixed
+# directories live in build/fuzz, so nothing outside the repository is written.
 #   scripts/fuzz.sh [seconds per target, default 60] [target ...]
-# New inputs go to build/libfuzzer/found/<target>/, never into fuzz/corpus/; a crash
-# leaves its input as build/libfuzzer/crashes/<target>/crash-* and fails the script.
+# New inputs go to build/fuzz/found/<target>/, never into fuzz/corpus/; a crash
+# leaves its input as build/fuzz/crashes/<target>/crash-* and fails the script.
 # Add such an input to fuzz/corpus/<target>/ once its fault is fixed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 shift || true
-dir=build/libfuzzer
-CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON \
-  -DSANITIZE=address,undefined \
-  -DTELVARIN_SITE_DIR="$PWD/$dir/box/usr/local/telvarinserver/" \
-  -DTELVARIN_RUNTIME_DIR="$PWD/$dir/box/usr/local/vorlund/" >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target fuzz_all
-(cd "$dir" && ctest -R '^fuzz_replay_' --output-on-failure)
+dir=build/fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
+ctest --preset fuzz-replay
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

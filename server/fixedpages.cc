@@ -9,6 +9,7 @@
 #include "common/sleep.h"
 #include "server/pagehead.h"
 #include "server/request.h"
+#include "server/signonguard.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -21,7 +22,10 @@ constexpr int kLongestLockAttempt = 9;
 
 void WaitSeconds(unsigned seconds) {
   FlushOutput();  // the page up to the wait reaches the browser before it
+  // Without a free slot the page goes on at once: requests cannot park processes.
+  if (!HoldLockWaitSlot(Request.ClientAddr)) return;
   SleepSeconds(seconds);
+  ReleaseLockWaitSlot();
 }
 
 // From "Content-type" to the body start (and the width container).
@@ -48,7 +52,6 @@ unsigned LoginLockSeconds(int attempt) {
   return 1u << attempt;
 }
 
-
 void CreateHTMLLoginPage(int counter) {
   // The request road passes 8 at most (it answers 9 and more with the error page).
   int n = counter + 1;
@@ -62,12 +65,13 @@ void CreateHTMLLoginPage(int counter) {
   std::string heading = SiteSettings.AUTHMSG.empty() ? kDefaultAuthMessage : SiteSettings.AUTHMSG;
   std::string line = "<font face=\"Arial\" size=4><br><p align=\"center\"><b>" + heading + "</b>";
   if (n > 1) {
-    line += "&nbsp; (&nbsp; " + number + ". Versuch ) ";
+    // The attempt text ends its line; "Zeitsperre" and the paragraph's end
+    // follow on lines of their own.
+    WriteLine(line + "&nbsp; (&nbsp; " + number + ". Versuch ) ");
+    line.clear();
     if (n > 3) {
-      // Everything up to "Zeitsperre" reaches the browser before the wait.
-      WriteLine(line + "&nbsp; Zeitsperre");
-      line.clear();
-      WaitSeconds(LoginLockSeconds(n));
+      WriteLine("&nbsp; Zeitsperre");
+      WaitSeconds(LoginLockSeconds(n));  // everything so far reaches the browser first
     }
   }
   WriteLine(line + "</p></font><br>");

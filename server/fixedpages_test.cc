@@ -9,6 +9,7 @@
 
 #include "common/output.h"
 #include "common/sleep.h"
+#include "harness.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 
@@ -29,6 +30,8 @@ class FixedPages : public ::testing::Test {
     SiteSettings = SiteSettingsRec();
     Request = RequestRec();
     Request.SiteName = "HAUS";
+    Request.ClientAddr = "127.0.0.1";
+    Request.BaseDir = testsupport::MakeTempDir() + "/";  // the wait slots' lock files
     waits.clear();
     written_before_wait.clear();
     capture = &out_;
@@ -100,7 +103,8 @@ TEST_F(FixedPages, SecondAndThirdAttempt) {
                        kLoginForm +
                        "<input type=hidden name=\"signoncounter\" value=\"2\">\n"
                        "<font face=\"Arial\" size=4><br><p align=\"center\"><b>Anmeldung <i>Haus</i>"
-                       "</b>&nbsp; (&nbsp; 2. Versuch ) </p></font><br>\n" +
+                       "</b>&nbsp; (&nbsp; 2. Versuch ) \n"
+                       "</p></font><br>\n" +
                        kLoginFields + kRedMessage + kLoginButtons + "</body></html>\n";
   EXPECT_EQ(second, out_);
 
@@ -126,7 +130,8 @@ TEST_F(FixedPages, TimeLockWaitsAfterTheZeitsperreLine) {
                      kLoginForm +
                      "<input type=hidden name=\"signoncounter\" value=\"4\">\n"
                      "<font face=\"Arial\" size=4><br><p align=\"center\"><b>WEB-Server-Anmeldung"
-                     "</b>&nbsp; (&nbsp; 4. Versuch ) &nbsp; Zeitsperre\n";
+                     "</b>&nbsp; (&nbsp; 4. Versuch ) \n"
+                     "&nbsp; Zeitsperre\n";
   EXPECT_EQ(head, written_before_wait[0]);
   EXPECT_EQ(head + "</p></font><br>\n" + kLoginFields + kRedMessage + kLoginButtons +
                 kVersionLine + "</body></html>\n",

@@ -38,17 +38,28 @@ std::string FormFieldName(const std::string& kind, const std::string& index,
 
 std::string MacroFieldName(const std::string& index) { return kMacroKind + index; }
 
+bool IsPlainIndex(const std::string& text) {
+  if (text.empty() || text.size() > 10) return false;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return value <= INT32_MAX;
+}
+
 FormFieldNameParts ParseFormFieldName(const std::string& name) {
   FormFieldNameParts parts;
   if (name.empty()) return parts;
   parts.kind = name[0];
   if (parts.kind == kMacroKind) {
     parts.index = name.substr(1);
-    return parts;
+  } else {
+    const size_t q = name.find(kCodeMark, 1);
+    parts.index = q == std::string::npos ? name.substr(1) : name.substr(1, q - 1);
+    if (q != std::string::npos) parts.code = name.substr(q + 1);
   }
-  const size_t q = name.find(kCodeMark, 1);
-  parts.index = q == std::string::npos ? name.substr(1) : name.substr(1, q - 1);
-  if (q != std::string::npos) parts.code = name.substr(q + 1);
+  parts.valid = IsPlainIndex(parts.index);
   return parts;
 }
 

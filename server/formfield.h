@@ -20,14 +20,21 @@ std::string FormFieldName(const std::string& kind, const std::string& index,
 // The field name of a macro's checkbox: "x" + macro index.
 std::string MacroFieldName(const std::string& index);
 
+// True for a plain non-negative decimal number that fits an int ("0", "15",
+// "007"); false for "", "-1", "+1", " 1", "1a", "2147483648". Only such an index
+// becomes a macro's checkbox or is applied from a sent form.
+bool IsPlainIndex(const std::string& text);
+
 // A field name taken apart: kind letter ('x' for a macro box), the index as
 // written, and the code after the first "q" past the kind (empty without one).
 struct FormFieldNameParts {
   char kind = 0;
   std::string index;
   std::string code;
+  bool valid = false;  // the index IsPlainIndex; else the name names nothing to apply
 };
-// The name must not be empty.
+// The name must not be empty. "x", "xabc", "x-1", "N", "Nq3" are not valid:
+// applied, they would start macro 0 or -1 or write "=5".
 FormFieldNameParts ParseFormFieldName(const std::string& name);
 
 // Whether value, as the form walk decoded it for the field's kind, is the value

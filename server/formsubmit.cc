@@ -19,6 +19,7 @@ int ApplyFormField(const std::string& field) {
   // cut past the end of the name.
   if (field.empty() || name.empty() || name == kSubmitButton) return 1;
   const FormFieldNameParts parts = ParseFormFieldName(name);
+  if (!parts.valid) return 1;  // names nothing: nothing to apply
   if (parts.kind == 'x') {
     RunMacroByIdx(parts.index);  // a macro that cannot start is not reported
     return 1;

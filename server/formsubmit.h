@@ -8,9 +8,10 @@
 #include <string>
 
 // Applies one field "name=value" as the browser sent it. Returns 1 when it is
-// accepted (also "OKButton", an empty field or name, a macro box whatever the start
-// did, and a value equal to the one shown), else the status the runtime
-// answered to the write, or -1 when the write call failed.
+// accepted (also "OKButton", an empty field or name, a name whose index is not
+// plain (IsPlainIndex), a macro box whatever the start did, and a value equal to
+// the one shown), else the status the runtime answered to the write, or -1 when
+// the write call failed.
 // Names: "x" + macro index; kind letter + index + "q" + code, where the code is
 // for "S" the checksum of the text shown, for "N" the number shown with "." as
 // "p" and "," as "k", for other kinds the value shown. A number is written

@@ -67,6 +67,17 @@ TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
       {"U5qGr%FCn=Gr%FCn", 1, {}},      // the code is decoded as well
       {"U5qhalb+offen=halb+offen", 1, {}},
       {"N99q1=2", 0, {"setvarbyidx\t99=2"}},  // the runtime's refusal status
+      // Names without a plain non-negative decimal index start and write nothing.
+      {"x=ON", 1, {}},
+      {"xabc=ON", 1, {}},
+      {"x-1=ON", 1, {}},
+      {"x+15=ON", 1, {}},
+      {"x99999999999=ON", 1, {}},
+      {"N=5", 1, {}},
+      {"Nq3=5", 1, {}},
+      {"N-1q3=5", 1, {}},
+      {"S7x=Ab", 1, {}},
+      {"x007=ON", 1, {"startmacroidx\t7"}},
   };
   for (const auto& c : cases) {
     runtime_->ClearCalls();

@@ -5,28 +5,30 @@
 #include "common/config.h"
 #include "common/names.h"
 #include "common/runprogram.h"
+#include "common/runtime.h"
 #include "server/request.h"
 
 namespace {
 
-bool IsKnownTime(long long t) {
-  return t != kNoFileTime && t != kNoRuntimeConfigTime && t != kNoAfEntryTime;
-}
+// The compiler's exit status when it found no runtime (or gave up at once after
+// a run that had found none): the runtime is hung or gone.
+constexpr int kCompilerFoundNoRuntime = 4;
 
 }  // namespace
 
-bool SiteNeedsCompile(long long site_time, long long af_time) {
-  return IsKnownTime(site_time) && IsKnownTime(af_time) && site_time < af_time;
+bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time) {
+  return site_time && af_time && *site_time < *af_time;
 }
 
-void StartCompiler(const std::string& program, const std::string& site_name) {
-  if (!IsValidName(site_name)) return;
+int StartCompiler(const std::string& program, const std::string& site_name) {
+  if (!IsValidName(site_name)) return -1;
   ChildStreams streams;
   streams.out = ChildStream::kInherit;
-  RunProgramAndWait({program, site_name}, streams);
+  return RunProgramAndWait({program, site_name}, streams);
 }
 
-void CompileSiteWhenOutOfDate(long long site_time, long long af_time) {
-  if (SiteNeedsCompile(site_time, af_time))
-    StartCompiler(CompilerPath(), Request.SiteName);
+void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time) {
+  if (!SiteNeedsCompile(site_time, af_time)) return;
+  if (StartCompiler(CompilerPath(), Request.SiteName) == kCompilerFoundNoRuntime)
+    TreatRuntimeAsUnreachable();
 }

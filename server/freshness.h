@@ -6,18 +6,22 @@
 
 #include <string>
 
-// True only when both times are known and the site's is strictly older. Not
-// known: kNoFileTime (a file that cannot be examined), 0 (no runtime
-// configuration file) and 99999999 (no "AF=" line in it).
-bool SiteNeedsCompile(long long site_time, long long af_time);
+#include "common/config.h"
+
+// True only when both times are known and the site's is strictly older. A
+// time is not known when its file cannot be examined, or (the AF time) when the
+// runtime configuration file is missing or has no "AF=" line.
+bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time);
 
 // Runs program with the site name as its one argument, without a shell, and
-// waits for it; its exit status is not looked at. It writes to the server's
-// standard output (before anything else is written there); its standard input
-// and standard error are /dev/null. A site name that fails IsValidName starts
-// nothing.
-void StartCompiler(const std::string& program, const std::string& site_name);
+// waits for it; returns its exit status (-1 when it did not run or end). It
+// writes to the server's standard output (before anything else is written
+// there); its standard input and standard error are /dev/null. A site name that
+// fails IsValidName starts nothing (-1).
+int StartCompiler(const std::string& program, const std::string& site_name);
 
 // The request road's step: when the site (Request.SiteName) is out of date by
-// the two times, starts kSiteDir + "Sheetmaker" for it and waits.
-void CompileSiteWhenOutOfDate(long long site_time, long long af_time);
+// the two times, starts kSiteDir + "Sheetmaker" for it and waits. When the
+// compiler ends for want of a runtime, the rest of the request treats the
+// runtime as unreachable (its page shows the fallbacks without waiting again).
+void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time);

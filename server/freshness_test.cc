@@ -10,23 +10,23 @@
 namespace {
 
 struct TimeCase {
-  long long site;
-  long long af;
+  FileTime site;
+  FileTime af;
   bool compile;
 };
 const TimeCase kTimeCases[] = {
-    {1700000000, 1700000300, true},   // site older: compile
-    {1700000300, 1700000000, false},  // edited after the project changed
-    {1700000000, 1700000000, false},  // equal times need nothing
-    {kNoFileTime, 1700000000, false}, // no site definition file
-    {1700000000, kNoFileTime, false}, // the AF file cannot be examined
-    {1700000000, 0, false},           // no runtime configuration file
-    {10, 99999999, false},            // no "AF=" line, even for an ancient site file
+    {1700000000, 1700000300, true},    // site older: compile
+    {1700000300, 1700000000, false},   // edited after the project changed
+    {1700000000, 1700000000, false},   // equal times need nothing
+    {std::nullopt, 1700000000, false}, // no site definition file
+    {1700000000, std::nullopt, false}, // no AF time: no file, no "AF=" line, no AF file
+    {-1, 0, true},                     // once the codes of unknown times; now times
 };
 
 TEST(SiteNeedsCompile, OnlyKnownTimesWithTheSiteOlder) {
   for (const auto& c : kTimeCases)
-    EXPECT_EQ(c.compile, SiteNeedsCompile(c.site, c.af)) << c.site << " / " << c.af;
+    EXPECT_EQ(c.compile, SiteNeedsCompile(c.site, c.af))
+        << c.site.value_or(-999) << " / " << c.af.value_or(-999);
 }
 
 class Compiler : public ::testing::Test {
@@ -48,7 +48,7 @@ class Compiler : public ::testing::Test {
 };
 
 TEST_F(Compiler, GetsTheSiteNameAsOneArgumentAndIsWaitedFor) {
-  StartCompiler(program_, "HAUS");
+  EXPECT_EQ(3, StartCompiler(program_, "HAUS"));  // its exit status
   EXPECT_EQ("1\nHAUS\n", Args());  // written before StartCompiler returned
   StartCompiler(program_, "*");     // no shell: no glob, no word splitting
   EXPECT_EQ("1\n*\n", Args());

@@ -1,11 +1,13 @@
 // objrows.cc: object rows, macro rows and HTML blocks of a site page, and the
 // form field names of editable values. Every value comes from the runtime, read
 // for the whole page before it is written (pagevalues.h). Texts from the page
-// file and the runtime are written as they are: the page file is the author's
-// HTML and the runtime is trusted.
+// file are the author's HTML and written as they are; every value from the
+// runtime goes through htmlescape.h, while the form field codes are computed
+// on the value as the runtime gave it.
 // Tested by objrows_test.cc.
 #include "server/objrows.h"
 
+#include "common/htmlescape.h"
 #include "common/output.h"
 #include "server/formfield.h"
 #include "server/pagevalues.h"
@@ -20,6 +22,9 @@ constexpr char kInvalidIndexText[] = "ung\xFCltiger Index";
 constexpr char kNoValueText[] = "Wert nicht verf&uuml;gbar";
 // The search for references ends once it would resume beyond this position.
 constexpr int kLastRefSearchStart = 99998;
+// A selection list shows at most this many choices, as a navigation list shows
+// at most kMaxNavEntries entries.
+constexpr int kMaxChoices = 1000;
 
 // "<tr>" waits here and opens the row's first line: the first cell, or "</tr>".
 std::string pending_row_start;
@@ -37,21 +42,40 @@ bool IsEditable(const std::string& record) {
 }
 
 // The selection cell of a "U" row: the choices of field 8 ("count&choice&..."),
-// the one equal to the value byte for byte selected.
+// the one equal to the value byte for byte selected; at most kMaxChoices of
+// them, whatever the count says (a count of 99999999999 must not write
+// gigabytes). Choices beyond the list's end are empty.
 void WriteSelectCell(const std::string& record, const std::string& value,
                      const std::string& name) {
-  std::string list = Field(record, 8);
+  const std::string list = Field(record, 8);
   int count = C_StrToInt(StrGetIndex(list, 1, '&'));
+  if (count > kMaxChoices) count = kMaxChoices;
   WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.INPW) + ">");
-  WriteLine("<select size=1 name=" + name + ">");
+  WriteLine("<select size=1 name=" + HtmlUnquotedAttr(name) + ">");
+  // One pass over the list: field i + 1 is the text after the i-th "&" found
+  // from position 1 on (as StrGetIndex counts), up to the next "&".
+  size_t at = list.find('&', 1);
   for (int i = 1; i <= count; ++i) {
-    std::string choice = StrGetIndex(list, i + 1, '&');
+    std::string choice;
+    if (at != std::string::npos) {
+      const size_t end = list.find('&', at + 1);
+      choice = list.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+      at = end;
+    }
     if (choice == value)
-      WriteLine("<option selected>" + choice + "</option>");
+      WriteLine("<option selected>" + HtmlValue(choice) + "</option>");
     else
-      WriteLine("<option>" + choice + "</option>");
+      WriteLine("<option>" + HtmlValue(choice) + "</option>");
   }
   WriteLine("</select></td>");
+}
+
+// The value attribute of a text or number input. A text value comes in double
+// quotes, which stay the attribute's own; anything else is an unquoted value.
+std::string InputValueAttr(const std::string& value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return "\"" + HtmlValue(value.substr(1, value.size() - 2)) + "\"";
+  return HtmlUnquotedAttr(value);
 }
 
 }  // namespace
@@ -65,7 +89,7 @@ void WriteValueCell(const std::string& record, const std::string& value, bool fr
   std::string shown = value;
   if (from_runtime && Field(record, 6) == "S")
     shown = value.size() >= 2 ? value.substr(1, value.size() - 2) : "";
-  WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.OWWIDTH) + ">" + shown + "</td>");
+  WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.OWWIDTH) + ">" + HtmlText(shown) + "</td>");
 }
 
 void WriteInputCell(const std::string& record, const std::string& value,
@@ -84,9 +108,9 @@ void WriteInputCell(const std::string& record, const std::string& value,
   std::string name = FormFieldName(kind, index, value);
   char first = kind.empty() ? '\0' : kind[0];
   if (first == 'S' || first == 'N') {
-    WriteRowLine("<td class=valcs><input type=text name=" + name +
-              " size=" + IntToStrS(static_cast<int>(Field(record, 10).size())) +
-              " value=" + value + "></td>");
+    WriteRowLine("<td class=valcs><input type=text name=" + HtmlUnquotedAttr(name) +
+                 " size=" + IntToStrS(static_cast<int>(Field(record, 10).size())) +
+                 " value=" + InputValueAttr(value) + "></td>");
   } else if (first == 'U') {
     WriteSelectCell(record, value, name);
   }
@@ -125,8 +149,12 @@ void WriteObjectRow(const std::string& record) {
 }
 
 void WriteMacroRow(const std::string& record) {
-  WriteLine("<tr><td class=maccs><input type=CHECKBOX name=\"" + MacroFieldName(Field(record, 3)) +
-            "\" value=ON >&nbsp;" + Field(record, 2) + "&nbsp;</td></tr>");
+  const std::string index = Field(record, 3);
+  const std::string box = IsPlainIndex(index)
+                              ? "<input type=CHECKBOX name=\"" + MacroFieldName(index) +
+                                    "\" value=ON >"
+                              : std::string(kInvalidIndexText);
+  WriteLine("<tr><td class=maccs>" + box + "&nbsp;" + Field(record, 2) + "&nbsp;</td></tr>");
 }
 
 void WriteHTMLBlock(const std::string& text) { WriteLine(ReplaceVarRefs(text)); }
@@ -151,7 +179,7 @@ std::string ReplaceVarRefs(const std::string& text) {
     size_t q = result.find('>', p + 1);
     if (q == std::string::npos) break;
     std::string name = StrUpper(result.substr(p + 2, q - (p + 2)));
-    std::string value = StrGetKeyRow(name, PageVarByName(name));
+    std::string value = HtmlText(StrGetKeyRow(name, PageVarByName(name)));
     result = result.substr(0, p) + value + result.substr(q + 1);
     // Resume right after the inserted value: a value is never searched for
     // references, and a short one cannot hide the reference that follows.

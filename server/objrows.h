@@ -28,7 +28,9 @@ void WriteInputCell(const std::string& record, const std::string& value,
                     const std::string& index, bool from_runtime);
 
 // One table row with the checkbox "x" + macro index for a "MACRO" record
-// ("@"-fields: 2 label, 3 macro index).
+// ("@"-fields: 2 label, 3 macro index). An index that is not IsPlainIndex
+// (missing, "-1" from the compiler, any other text) shows "ung\xFCltiger Index"
+// in place of the checkbox: sent back, it would start macro 0 or -1.
 void WriteMacroRow(const std::string& record);
 
 // One line: text with its variable references replaced (ReplaceVarRefs).

@@ -220,12 +220,30 @@ TEST_F(ObjRows, AnswerWithoutEqualsAfterItsFirstByteGivesNoRow) {
   EXPECT_EQ("<tr><td class=valcs width=80></td>\n</tr>\n", out_);
 }
 
-TEST_F(ObjRows, MacroRow) {
-  WriteMacroRow("AllesAus@Alles aus@15");
-  EXPECT_EQ(
-      "<tr><td class=maccs><input type=CHECKBOX name=\"x15\" value=ON >&nbsp;Alles aus"
-      "&nbsp;</td></tr>\n",
-      out_);
+// A macro row offers its checkbox only for a plain non-negative decimal index.
+TEST_F(ObjRows, MacroRows) {
+  const std::string invalid = "ung\xFCltiger Index";
+  const struct {
+    const char* record;
+    std::string box;
+  } cases[] = {
+      {"AllesAus@Alles aus@15", "<input type=CHECKBOX name=\"x15\" value=ON >"},
+      {"AllesAus@Alles aus@0", "<input type=CHECKBOX name=\"x0\" value=ON >"},
+      {"AllesAus@Alles aus@2147483647", "<input type=CHECKBOX name=\"x2147483647\" value=ON >"},
+      {"AllesAus@Alles aus", invalid},  // no index field
+      {"AllesAus@Alles aus@", invalid},
+      {"AllesAus@Alles aus@-1", invalid},  // a name the runtime did not know
+      {"AllesAus@Alles aus@abc", invalid},
+      {"AllesAus@Alles aus@+1", invalid},
+      {"AllesAus@Alles aus@1 ", invalid},
+      {"AllesAus@Alles aus@2147483648", invalid},  // beyond an int: no other macro
+  };
+  for (const auto& c : cases) {
+    out_.clear();
+    WriteMacroRow(c.record);
+    EXPECT_EQ("<tr><td class=maccs>" + c.box + "&nbsp;Alles aus&nbsp;</td></tr>\n", out_)
+        << c.record;
+  }
   EXPECT_TRUE(runtime_->Calls().empty());
 }
 
@@ -240,7 +258,7 @@ const RefCase kRefCases[] = {
     {"a %<nix> b", "a  b"},                    // unknown: the empty text
     {"a %<temp b %<kurz", "a %<temp b %<kurz"},  // unclosed: left as it is
     {"%<kurz> %<temp> c", "1 12.5 c"},          // a short value hides nothing
-    {"%<lang> %<temp>", "%<KURZ> ist lang 12.5"},  // a value is never searched
+    {"%<lang> %<temp>", "%&lt;KURZ&gt; ist lang 12.5"},  // never searched; escaped
     {"kein Bezug > %", "kein Bezug > %"},
 };
 TEST_F(ObjRows, ReplaceVarRefs) {
@@ -249,7 +267,7 @@ TEST_F(ObjRows, ReplaceVarRefs) {
 
 TEST_F(ObjRows, HTMLBlockAsksForUpperCaseNamesAndWritesOneLine) {
   WriteHTMLBlock("<b>%<lang></b> %<temp>");
-  EXPECT_EQ("<b>%<KURZ> ist lang</b> 12.5\n", out_);
+  EXPECT_EQ("<b>%&lt;KURZ&gt; ist lang</b> 12.5\n", out_);
   EXPECT_EQ((std::vector<std::string>{"getvarbyname\t1\tLANG", "getvarbyname\t1\tTEMP"}),
             runtime_->Calls());
 }

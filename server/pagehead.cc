@@ -3,29 +3,34 @@
 // test mode lines, heading, form start, navigation paragraph and reload script.
 // Reads PageSettings, SiteSettings and the request record; writes through
 // WriteLine. The renderer (render.cc) decides when each piece is written.
-// Tested by pagehead_test.cc and tests/server_page_test.cc.
+// Tested by pagehead_test.cc and tests/server_page_test.cc; what the reload
+// script holds back, by tests/e2e/browser.js.
 #include "server/pagehead.h"
 
+#include "common/htmlescape.h"
 #include "common/output.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
-// Test mode shows texts that come from the client; they are escaped so that
-// a request cannot put markup into the page.
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c; break;
-    }
+constexpr char kPasswordKey[] = "Passw=";
+
+// The request text as test mode shows it: every "Passw" field's value as "***",
+// so a password typed into the login form never appears in a page.
+std::string RequestDataShown(const std::string& data) {
+  std::string shown;
+  size_t start = 0;
+  for (;;) {
+    const size_t amp = data.find('&', start);
+    std::string field = data.substr(start, amp == std::string::npos ? amp : amp - start);
+    if (field.compare(0, sizeof kPasswordKey - 1, kPasswordKey) == 0)
+      field = std::string(kPasswordKey) + "***";
+    shown += field;
+    if (amp == std::string::npos) return shown;
+    shown += '&';
+    start = amp + 1;
   }
-  return out;
 }
 
 // The link that makes request entry sign the session off. The address ends
@@ -34,6 +39,43 @@ std::string SignoffLink() {
   return "<a href=\"TelvarinServer.ccc?SP=" + Request.SiteName + "&sitename=signoff&sid=" +
          Request.SessionId + " \">Abmelden</a>";
 }
+
+// The reload script's refresh() skips a tick while the page is hidden and
+// asks to be called again when the page is shown, so a page nobody looks at
+// costs no program run and no runtime reads, yet reloads as soon as it is seen
+// with a reload overdue; called while shown, it drops that request. It skips a
+// tick while the reader is busy with a form (refreshWaits): a reload would
+// throw away what is being typed. Written before the address line, which ends
+// the function.
+const char* const kRefreshBodyStart[] = {
+    "{var d = document;",
+    "if (d.hidden) {d.addEventListener('visibilitychange', refresh); return}",
+    "if (d.removeEventListener) d.removeEventListener('visibilitychange', refresh);",
+    "if (refreshWaits()) return;",
+};
+
+// True while an input element of a form has the focus, or any element's
+// value, tick or selection differs from what the page was loaded with (the
+// defaults the browser keeps), so sending or resetting the form ends the wait.
+// A single selection with no option marked shows its first one. Buttons and
+// hidden fields never count, so the reset button keeping the focus after a
+// reset does not hold the reload.
+const char* const kRefreshWaits[] = {
+    "function refreshWaits()",
+    "{var d = document, a = d.activeElement, skip = /^(submit|reset|button|image|hidden)$/,",
+    " i, j, k, n, e, o;",
+    "if (a && a.form && !skip.test(a.type)) return true;",
+    "for (i = 0; i < d.forms.length; i++) for (j = 0; j < d.forms[i].elements.length; j++) {",
+    " e = d.forms[i].elements[j]; o = e.options;",
+    " if (o) {n = e.multiple || e.size > 1 || !o.length ? -1 : 0;",
+    "  for (k = 0; k < o.length; k++) {if (o[k].defaultSelected) n = k;",
+    "   if (e.multiple && o[k].selected != o[k].defaultSelected) return true}",
+    "  if (!e.multiple && e.selectedIndex != n) return true}",
+    " else if (e.type == 'checkbox' || e.type == 'radio') {",
+    "  if (e.checked != e.defaultChecked) return true}",
+    " else if (!skip.test(e.type) && e.value != e.defaultValue) return true}",
+    "return false}",
+};
 
 }  // namespace
 
@@ -82,9 +124,9 @@ void WritePageHead() {
   }
   if (p.PW > 0) WriteLine("<div style=\"width: " + IntToStrS(p.PW) + "px;\">");
   if (SiteSettings.TESTMODE) {
-    WriteLine("Input: " + HtmlEscape(Request.RequestData) + "<br><br>");
-    WriteLine("ENV-VARS Host: " + HtmlEscape(Request.HttpHost) +
-              "  USER_AGENT:" + HtmlEscape(Request.UserAgent) + "<br><br>");
+    WriteLine("Input: " + HtmlValue(RequestDataShown(Request.RequestData)) + "<br><br>");
+    WriteLine("ENV-VARS Host: " + HtmlValue(Request.HttpHost) +
+              "  USER_AGENT:" + HtmlValue(Request.UserAgent) + "<br><br>");
     WriteLine("Browserwidth: " + IntToStrS(p.BW));
   }
   WriteLine("<h1>" + p.SHEAD + "</h1>");
@@ -137,8 +179,10 @@ void WriteAutoRefresh() {
   const long long interval_ms = 1000LL * p.AutoAktSec;
   WriteLine("<script language=\"JavaScript\"><!--");
   WriteLine("function refresh()");
-  WriteLine("{window.location.href = 'TelvarinServer.ccc?SP=" + Request.SiteName +
+  for (const char* line : kRefreshBodyStart) WriteLine(line);
+  WriteLine("window.location.href = 'TelvarinServer.ccc?SP=" + Request.SiteName +
             "&sitename=" + p.pageTitle + "&sid=" + Request.SessionId + "'}");
+  for (const char* line : kRefreshWaits) WriteLine(line);
   WriteLine("setInterval(\"refresh()\"," + std::to_string(interval_ms) + ")");
   WriteLine("//--></script>");
 }

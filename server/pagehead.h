@@ -29,4 +29,7 @@ void WriteNavigationBar(const std::string& list);
 
 // Writes the script that reloads the page named by pageTitle every
 // AutoAktSec seconds (at least 5; AutoAktSec is raised to 5 when below).
+// A tick does nothing while the page is hidden (the reload follows at once
+// when it is shown again) or while a form element has the focus or differs
+// from what the page was loaded with.
 void WriteAutoRefresh();

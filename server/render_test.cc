@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/output.h"
+#include "server/pagehead.h"
 #include "server/request.h"
 #include "server/sitefiles.h"
 
@@ -125,6 +126,15 @@ TEST_F(RenderTest, WholePageInFileOrder) {
       "NAVI=Keller:Keller@Dach:Dach\r\n"
       "#42\r\n"
       "NAVI=ignored\r\n";
+  const std::string rendered = Render(page);
+  // The reload script's bytes are pagehead_test's; here: it comes last, for
+  // the page file's page and interval.
+  out_.clear();
+  WriteAutoRefresh();
+  const std::string script = out_;
+  EXPECT_NE(std::string::npos,
+            script.find("'TelvarinServer.ccc?SP=Haus&sitename=Start&sid=S1'}\n"));
+  EXPECT_NE(std::string::npos, script.find("\nsetInterval(\"refresh()\",10000)\n"));
   EXPECT_EQ(
       "<html><head><title>Start</title>\n"
       "<meta content='text/html; charset=ISO-8859-1' http-equiv='content-type'>\n"
@@ -167,15 +177,10 @@ TEST_F(RenderTest, WholePageInFileOrder) {
           "<p class=\"navics\" style=\"text-align:left; margin-left:7mm\"><br>\n"
           "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Keller&sid=S1\">Keller</a> &nbsp;\n"
           "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Dach&sid=S1\">Dach</a> &nbsp;\n" +
-          kSignoff +
-          "<script language=\"JavaScript\"><!--\n"
-          "function refresh()\n"
-          "{window.location.href = 'TelvarinServer.ccc?SP=Haus&sitename=Start&sid=S1'}\n"
-          "setInterval(\"refresh()\",10000)\n"
-          "//--></script>\n"
+          kSignoff + script +
           "</div>\n"
           "</body></html>\n",
-      Render(page));
+      rendered);
 }
 
 TEST_F(RenderTest, PageWithoutHeadingLine) {

@@ -5,7 +5,9 @@
 // program as a CGI program against the trial runtime).
 #include "server/request.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "common/boxfiles.h"
@@ -17,6 +19,7 @@
 #include "common/names.h"
 #include "server/render.h"
 #include "server/sessions.h"
+#include "server/signonguard.h"
 #include "server/sitefiles.h"
 #include "server/users.h"
 #include "toolkit/strobj.h"
@@ -74,17 +77,39 @@ void ChooseSite() {
   Request.SiteName = ValidNameOrEmpty(site);
 }
 
+// The attempt counter of the login page: the larger of the posted one and the
+// failures the box recorded for the address, so a client cannot reset it;
+// every count past the last attempt is the same refused one.
+int LoginCounter() {
+  int counter = 0;
+  if (!Request.RequestData.empty()) {
+    const std::string posted = FieldValue(4, "signoncounter");
+    if (!posted.empty()) counter = C_StrToInt(posted);
+  }
+  counter = std::max(counter, RecordedFailures(Request.ClientAddr, time(nullptr)));
+  return std::min(counter, kLastLoginCounter + 1);
+}
+
 // A sign-on attempt from the login form: on success a new session on the
 // user's start page, else no session (the user name and password are the
-// form's values as the browser encoded them).
+// form's values as the browser encoded them). The box counts the failures of
+// each address; inside its time lock an address's password is not checked.
 void SignOnFromLoginForm() {
+  Request.PageName.clear();
+  Request.SessionId.clear();
+  const time_t now = time(nullptr);
+  if (InsideTimeLock(Request.ClientAddr, now)) return;
+  // From attempt 4 on a failure waits: the run takes its wait slot before the
+  // check, and without one the password is not checked.
+  if (LoginLockSeconds(LoginCounter() + 1) > 0 && !HoldLockWaitSlot(Request.ClientAddr)) return;
   const std::string user = FieldValue(5, "User");
   const std::string page = TrimStartPage(CheckWebUser(user, FieldValue(6, "Passw")));
   if (page.compare(0, 3, kFailedSignOn) == 0) {
-    Request.PageName.clear();
-    Request.SessionId.clear();
+    RecordFailedSignOn(Request.ClientAddr, now);
     return;
   }
+  ClearFailedSignOns(Request.ClientAddr);
+  ReleaseLockWaitSlot();
   Request.PageName = ValidNameOrEmpty(page);
   Request.SessionId = CreateSessionFile(Request.ClientAddr, user);
 }
@@ -124,11 +149,7 @@ void WriteSignedOnPage() {
 }
 
 void WriteSignOnPage() {
-  int counter = 0;
-  if (!Request.RequestData.empty()) {
-    const std::string posted = FieldValue(4, "signoncounter");
-    if (!posted.empty()) counter = C_StrToInt(posted);
-  }
+  const int counter = LoginCounter();
   if (counter > kLastLoginCounter) {
     CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidSignon);
     return;
@@ -165,7 +186,7 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   ChooseSite();
   Request.BaseDir = kSiteDir;
   const std::string site_file = SiteDefinitionPath(Request.BaseDir, Request.SiteName);
-  const long long site_time = GetFileTime(site_file);
+  const FileTime site_time = GetFileTime(site_file);
   ReadSiteSettings(site_file);
   Request.AbKeCfgPath = RuntimeConfigPath();
   CompileSiteWhenOutOfDate(site_time, GetAFFileTime(Request.AbKeCfgPath));

@@ -2,26 +2,63 @@
 // a test's clock; the files are the state.
 #include "server/sessions.h"
 
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "common/boxfiles.h"
-#include "common/names.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
 namespace {
 
 constexpr char kSessionError[] = "*ERROR";
-constexpr time_t kSessionIdOffset = 1268000000;
+constexpr size_t kSessionIdDigits = 18;
+constexpr size_t kTimeCountIdDigits = 9;
 
 SessionClockFn session_clock = nullptr;
 
 time_t Now() { return session_clock ? session_clock() : time(nullptr); }
 
-// REMOTE_ADDR comes from the web server as an IPv4 or IPv6 address (with a
-// zone after "%"); anything else is not used in a file name.
-bool IsAddressText(const std::string& addr) {
-  if (addr.empty()) return false;
+
+// kSessionIdDigits random decimal digits, the first not 0; empty when the
+// kernel's random source fails. Bytes of 250 and above are dropped, so every
+// digit is equally likely.
+std::string RandomSessionId() {
+  std::string id;
+  unsigned char bytes[32];
+  while (id.size() < kSessionIdDigits) {
+    const ssize_t got = getrandom(bytes, sizeof bytes, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return std::string();
+    for (ssize_t i = 0; i < got && id.size() < kSessionIdDigits; ++i) {
+      if (bytes[i] >= 250) continue;
+      const char digit = static_cast<char>('0' + bytes[i] % 10);
+      if (id.empty() && digit == '0') continue;
+      id.push_back(digit);
+    }
+  }
+  return id;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsClientAddressText(const std::string& addr) {
+  if (addr.empty() || addr.size() > 64) return false;
   for (char ch : addr) {
     unsigned char c = static_cast<unsigned char>(ch);
     bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
@@ -31,10 +68,15 @@ bool IsAddressText(const std::string& addr) {
   return true;
 }
 
-}  // namespace
+bool IsSessionIdText(const std::string& id) {
+  if (id.size() != kSessionIdDigits && id.size() != kTimeCountIdDigits) return false;
+  for (char c : id)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
 
 std::string SessionFilePath(const std::string& id, const std::string& client_addr) {
-  if (!IsValidName(id) || !IsAddressText(client_addr)) return std::string();
+  if (!IsSessionIdText(id) || !IsClientAddressText(client_addr)) return std::string();
   return SessionFilePath(Request.BaseDir, Request.SiteName, id, client_addr);
 }
 
@@ -48,15 +90,17 @@ std::string FormatTimeStamp(time_t when, char sep) {
 }
 
 std::string CreateSessionFile(const std::string& client_addr, const std::string& user) {
-  const time_t now = Now();
-  const std::string id = IntToStrS(static_cast<int>(now - kSessionIdOffset));
+  const std::string id = RandomSessionId();
   const std::string path = SessionFilePath(id, client_addr);
   if (path.empty()) return kSessionError;
-  FILE* file = fopen(path.c_str(), "w");
-  if (!file) return kSessionError;
-  const std::string content = FormatTimeStamp(now, '/') + ";" + user;
-  const bool written = fwrite(content.data(), 1, content.size(), file) == content.size();
-  if (fclose(file) != 0 || !written) return kSessionError;
+  // Readable by the web server's user alone: the name holds the id.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return kSessionError;
+  const bool written = WriteAll(fd, FormatTimeStamp(Now(), '/') + ";" + user);
+  if (close(fd) != 0 || !written) {
+    unlink(path.c_str());
+    return kSessionError;
+  }
   return id;
 }
 

@@ -7,16 +7,27 @@
 #include <ctime>
 #include <string>
 
+// Whether id has the form of a session id: 18 decimal digits (the ids made
+// now) or 9 (the time counts of earlier ids, valid until signed off). The file
+// name joins site and id without a separator, so this keeps "_GAST42..." or
+// "5..." from reaching the session of site "HAUS_GAST" or "A5" from site
+// "HAUS" or "A". The id is never read as a number.
+bool IsSessionIdText(const std::string& id);
+
+// Whether REMOTE_ADDR looks like an IPv4 or IPv6 address (a zone after "%"):
+// 1 to 64 letters, digits, ".", ":" and "%". No other text names a file.
+bool IsClientAddressText(const std::string& addr);
+
 // The file Request.BaseDir + Request.SiteName + id + address + ".SID", every
 // "." of the address written as "p". The empty text when the id fails
-// IsValidName or the address holds a byte other than a letter, digit, ".",
+// IsSessionIdText or the address holds a byte other than a letter, digit, ".",
 // ":" or "%" (such a request value must never reach a file name).
 std::string SessionFilePath(const std::string& id, const std::string& client_addr);
 
-// Creates (or replaces) the session file for now and returns the id: the
-// decimal text of the current time in seconds minus 1268000000. The file holds
-// FormatTimeStamp(now, '/') + ";" + user, without a line end. "*ERROR" when
-// the file cannot be created.
+// Creates the session file (mode 0600) under a new id of 18 random decimal
+// digits from the kernel's random source, the first not 0, and returns the id.
+// The file holds FormatTimeStamp(now, '/') + ";" + user, without a line end.
+// "*ERROR" when no random id can be had or the file cannot be created.
 std::string CreateSessionFile(const std::string& client_addr, const std::string& user);
 
 // Whether the session file of this id and address exists and can be read.
@@ -28,6 +39,6 @@ void RemoveSessionFile(const std::string& id, const std::string& client_addr);
 // "DD.MM.YYYY" sep "hh:mm:ss" of the time in UTC.
 std::string FormatTimeStamp(time_t when, char sep);
 
-// Tests fix the clock of CreateSessionFile; nullptr restores time().
+// Tests fix the clock of CreateSessionFile's time stamp; nullptr restores time().
 using SessionClockFn = time_t (*)();
 void SetSessionClockForTest(SessionClockFn clock);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <set>
+
 #include "harness.h"
 #include "server/request.h"
 
@@ -26,30 +28,45 @@ class SessionFiles : public ::testing::Test {
 };
 
 TEST_F(SessionFiles, CreateNamesAndFillsTheFile) {
-  fixed_now = 1268000000 + 528616600;  // 07.12.2026 04:10:00 UTC
-  EXPECT_EQ("528616600", CreateSessionFile("192.168.1.10", "alice"));
-  EXPECT_EQ("07.12.2026/04:10:00;alice",
-            testsupport::ReadFile(dir_ + "TELVARINSERVER528616600192p168p1p10.SID"));
-  fixed_now = 1268000000 + 42;
-  EXPECT_EQ("42", CreateSessionFile("127.0.0.1", "ALL"));
-  EXPECT_TRUE(testsupport::FileExists(dir_ + "TELVARINSERVER42127p0p0p1.SID"));
-  EXPECT_EQ("42", CreateSessionFile("fe80::1", "bob"));  // colons stay
-  EXPECT_TRUE(testsupport::FileExists(dir_ + "TELVARINSERVER42fe80::1.SID"));
+  fixed_now = 1796616600;  // 07.12.2026 04:10:00 UTC
+  const std::string id = CreateSessionFile("192.168.1.10", "alice");
+  ASSERT_TRUE(IsSessionIdText(id)) << id;
+  EXPECT_EQ(18u, id.size());
+  EXPECT_NE('0', id[0]);
+  const std::string path = dir_ + "TELVARINSERVER" + id + "192p168p1p10.SID";
+  EXPECT_EQ("07.12.2026/04:10:00;alice", testsupport::ReadFile(path));
+  struct stat st;
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
+  const std::string other = CreateSessionFile("fe80::1", "bob");  // colons stay
+  EXPECT_NE(id, other);
+  EXPECT_TRUE(testsupport::FileExists(dir_ + "TELVARINSERVER" + other + "fe80::1.SID"));
 }
 
-TEST_F(SessionFiles, SameSecondSameAddressReplacesTheFile) {
-  fixed_now = 1268000000 + 7;
-  EXPECT_EQ("7", CreateSessionFile("10.0.0.1", "a"));
-  EXPECT_EQ("7", CreateSessionFile("10.0.0.1", "bb"));
-  EXPECT_EQ("07.03.2010/22:13:27;bb", testsupport::ReadFile(dir_ + "TELVARINSERVER710p0p0p1.SID"));
+TEST_F(SessionFiles, IdsAreRandomDigits) {
+  // 200 ids: all distinct, and every digit turns up in every place but the first.
+  std::set<std::string> ids;
+  std::set<char> digits[18];
+  for (int i = 0; i < 200; ++i) {
+    const std::string id = CreateSessionFile("10.0.0.1", "a");
+    ASSERT_EQ(18u, id.size());
+    ids.insert(id);
+    for (size_t k = 0; k < id.size(); ++k) digits[k].insert(id[k]);
+  }
+  EXPECT_EQ(200u, ids.size());
+  EXPECT_EQ(0u, digits[0].count('0'));
+  for (size_t k = 1; k < 18; ++k) EXPECT_EQ(10u, digits[k].size()) << k;
 }
 
 TEST_F(SessionFiles, ValidOnlyForItsAddressAndSiteUntilRemoved) {
-  fixed_now = 1268000000 + 1000;
   const std::string id = CreateSessionFile("192.168.1.10", "alice");
   EXPECT_TRUE(CheckSessionFile(id, "192.168.1.10"));
   EXPECT_FALSE(CheckSessionFile(id, "192.168.1.11"));
-  EXPECT_FALSE(CheckSessionFile("1001", "192.168.1.10"));
+  EXPECT_FALSE(CheckSessionFile("528616600", "192.168.1.10"));
+  // A time-count id of an earlier version stays valid until signed off.
+  testsupport::WriteFile(dir_ + "TELVARINSERVER528616600192p168p1p10.SID", "x;a");
+  EXPECT_TRUE(CheckSessionFile("528616600", "192.168.1.10"));
+  RemoveSessionFile("528616600", "192.168.1.10");
   Request.SiteName = "GARTEN";
   EXPECT_FALSE(CheckSessionFile(id, "192.168.1.10"));
   RemoveSessionFile(id, "192.168.1.10");  // another site's: nothing happens
@@ -69,7 +86,7 @@ TEST_F(SessionFiles, RequestValuesNeverLeaveTheDirectory) {
     EXPECT_FALSE(CheckSessionFile(id, "127.0.0.1")) << id;
   }
   for (const char* addr : {"../../x", "1.2.3.4/x", "", "a b"})
-    EXPECT_EQ("", SessionFilePath("42", addr)) << addr;
+    EXPECT_EQ("", SessionFilePath("528616600", addr)) << addr;
   EXPECT_EQ("*ERROR", CreateSessionFile("1.2/../3", "x"));
   EXPECT_TRUE(testsupport::ListDir(dir_).empty());
 }

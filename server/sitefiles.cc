@@ -1,12 +1,12 @@
 // sitefiles.cc: the site definition file and the page files: the shared line
-// rules, the site settings reader, page header lines and the keys of the page
-// settings sections (1000 page, 3000 layout, 6000 object columns, 7000 auto
-// refresh). Holds the records SiteSettings and PageSettings. The renderer
-// (render.cc) owns the order in which a page file's lines are acted on.
+// rules, the site settings reader and the keys of the page settings sections
+// (1000 page, 3000 layout, 6000 object columns, 7000 auto refresh); header
+// lines are read by common/pageheader. Holds the records SiteSettings and
+// PageSettings. The renderer (render.cc) owns the order in which a page file's
+// lines are acted on.
 // Tested by sitefiles_test.cc (temp files) and tests/server_page_test.cc.
 #include "server/sitefiles.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,15 +17,6 @@ SiteSettingsRec SiteSettings;
 PageSettingsRec PageSettings;
 
 namespace {
-
-// A code of a header line, read as atoi reads it (leading blanks, sign, digits),
-// but clamped to the int range instead of overflowing on a long digit run.
-int ReadCode(const std::string& text) {
-  long v = std::strtol(text.c_str(), nullptr, 10);
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return int(v);
-}
 
 // The value of key on line when it is there and not empty (an empty value
 // counts as absent); false otherwise.
@@ -151,16 +142,6 @@ int ReadSiteSettings(const std::string& path) {
   while (ReadFileLine(file, &line)) ApplySiteSettingLine(line);
   std::fclose(file);
   return 1;
-}
-
-void ReadPageHeader(const std::string& text, int* code, std::string* param) {
-  if (text.find('=', 1) != std::string::npos) {
-    *code = ReadCode(StrGetIndex(text, 1, '='));
-    *param = StrGetIndex(text, 2, '=');
-  } else {
-    *code = ReadCode(text);
-    param->clear();
-  }
 }
 
 void SetFontStartValues() {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/pageheader.h"  // ReadPageHeader, for the renderer
+
 // One font class of a page (heading, object names, values, navigation).
 struct FontSpec {
   std::string name;        // "FN" + class: font family; the renderer starts it at "Arial"
@@ -73,12 +75,6 @@ void ApplySiteSettingLine(const std::string& line);
 // to LF (dropped), skip lines of 0 or 1 bytes, remove one trailing CR. A last
 // line without LF is not read. Returns false when no further line is there.
 bool ReadFileLine(std::FILE* file, std::string* line);
-
-// Reads a page file's header line with its "#" already dropped: the code before
-// the first "=" and the text up to the second "=" as the parameter, when the
-// text holds "=" after its first byte; else the code of the whole text and an
-// empty parameter. Codes are read as by atoi.
-void ReadPageHeader(const std::string& text, int* code, std::string* param);
 
 // Sets the fonts' start values: Arial for all classes; HEAD 12, OBJ 10, VAL 10,
 // NAV 8 points. Colours and styles are left as they are.

@@ -43,6 +43,24 @@ std::string CheckWebUser(const std::string& user, const std::string& password) {
   return result;
 }
 
+namespace {
+
+bool IsAddressDigit(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether addr begins with prefix and does not go on inside the prefix's last
+// number: "10.0.0.1" is no prefix of 10.0.0.17.
+bool IsAddressPrefix(const std::string& prefix, const std::string& addr) {
+  if (addr.compare(0, prefix.size(), prefix) != 0) return false;
+  if (addr.size() == prefix.size()) return true;
+  if (!IsAddressDigit(static_cast<unsigned char>(prefix.back()))) return true;
+  const char next = addr[prefix.size()];
+  return next == '.' || next == ':';
+}
+
+}  // namespace
+
 std::string TrimStartPage(const std::string& page) {
   std::string out = page;
   while (out.size() >= 3 && static_cast<unsigned char>(out.back()) < '0') out.pop_back();
@@ -55,8 +73,7 @@ bool IsFreeClient(const std::string& free_ips, const std::string& client_addr) {
     const std::string entry = StrGetIndex(free_ips, n, ';');
     if (entry.empty()) return false;
     // An entry is written like "(ALL)": one byte on each side of the prefix.
-    // One of one or two bytes leaves the empty prefix, which every address has.
-    const std::string prefix = entry.size() > 2 ? entry.substr(1, entry.size() - 2) : "";
-    if (client_addr.compare(0, prefix.size(), prefix) == 0) return true;
+    if (entry.size() <= 2) continue;
+    if (IsAddressPrefix(entry.substr(1, entry.size() - 2), client_addr)) return true;
   }
 }

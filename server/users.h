@@ -21,5 +21,9 @@ std::string TrimStartPage(const std::string& page);
 
 // Whether the client address is free by the ";"-list free_ips: "(ALL)" as the
 // first entry frees every client; else each entry, with its first and last byte
-// removed, is an address prefix. The search ends at the first empty entry.
+// removed, is an address prefix that matches at a boundary: the address ends
+// after it, or the prefix ends in a non-digit ("192.168.1." admits the network),
+// or the address goes on with "." or ":" ("192.168.1.5" admits 192.168.1.5,
+// not 192.168.1.50). Hex letters count as digits (IPv6 groups). A prefix with
+// no text admits nobody. The search ends at the first empty entry.
 bool IsFreeClient(const std::string& free_ips, const std::string& client_addr);

@@ -84,10 +84,19 @@ const FreeCase kFreeCases[] = {
     {"(10.0.0.);(192.168.1.)", "192.168.1.7", true},
     {"(192.168.1.);;(10.0.0.)", "10.0.0.3", false},  // the empty entry ends the search
     {"(192.168.1.);;(10.0.0.)", "192.168.1.3", true},
-    {"(", "8.8.8.8", true},   // one byte: empty prefix
-    {"()", "8.8.8.8", true},  // two bytes: empty prefix
+    {"(", "8.8.8.8", false},   // one byte: empty prefix admits nobody
+    {"()", "8.8.8.8", false},  // two bytes: the same
+    {"();(8.8.)", "8.8.8.8", true},  // and the search goes on
     {"[127.0.0.1]", "127.0.0.1", true},
-    {"(127.0.0.1)", "127.0.0.10", true},  // a prefix, not a whole address
+    {"(127.0.0.1)", "127.0.0.10", false},  // the prefix ends inside a number
+    {"(192.168.1.5)", "192.168.1.5", true},
+    {"(192.168.1.5)", "192.168.1.50", false},
+    {"(192.168)", "192.168.7.1", true},  // whole numbers: a boundary
+    {"(192.16)", "192.168.7.1", false},
+    {"(fe80::1)", "fe80::1a", false},  // hex digits are digits
+    {"(fe80::1)", "fe80::1:2", true},
+    {"(fe80::)", "fe80::9", true},
+    {"(10.0.0.1)", "10.0.0.1%eth0", false},
 };
 
 TEST(IsFreeClient, MatchesPrefixesInOrder) {

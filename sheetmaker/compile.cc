@@ -3,7 +3,11 @@
 // common/runtime.h; files are rewritten only through ReplaceFileContent.
 #include "sheetmaker/compile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include "common/batchreads.h"
 #include "common/boxfiles.h"
@@ -16,6 +20,9 @@ namespace {
 
 constexpr char kFieldSeparator = '@';
 constexpr size_t kShortestKeptLine = 2;  // page files drop lines of 0 and 1 bytes
+// A run that waited for the lock gives up at once for this long after a run
+// that found no runtime; the site stays due and a later request tries again.
+constexpr long long kNoRuntimeWindowSeconds = 30;
 
 bool BeginsWith(const std::string& line, const char* key) {
   return line.compare(0, std::char_traits<char>::length(key), key) == 0;
@@ -71,6 +78,21 @@ BatchAnswers FetchPageIndices(const std::string& path) {
   }
   ReadInBatches(&reads);
   return AnswersOf(reads);
+}
+
+// A project file dated in the future (a clock behind the AF time) would leave
+// the freshly written site definition file older than it, and every request
+// would compile again: its time is raised to the AF file's.
+void KeepSiteNoOlderThanProject(const std::string& site_path) {
+  const FileTime af_time = GetAFFileTime(RuntimeConfigPath());
+  const FileTime site_time = GetFileTime(site_path);
+  if (!af_time || !site_time || *site_time >= *af_time) return;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the access time stays
+  times[1].tv_sec = static_cast<time_t>(*af_time);
+  times[1].tv_nsec = 0;
+  utimensat(AT_FDCWD, site_path.c_str(), times, 0);
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
@@ -147,12 +169,19 @@ int RunSheetmaker(const std::vector<std::string>& args) {
 
   // Held until the process ends. Without a lock file the run goes on unlocked;
   // it could not rewrite anything in such a directory anyway.
-  if (LockExclusive(LockFilePath(kSiteDir, site)) >= 0) {
+  const std::string no_runtime_record = NoRuntimeRecordPath(kSiteDir, site);
+  bool waited = false;
+  if (LockExclusive(LockFilePath(kSiteDir, site), &waited) >= 0) {
     // Rewritten since this run first looked: a run that held the lock (this one
     // waited for it, or it ended just before this one took it) has just
     // compiled the site.
     const FileStamp now = StampOf(site_path);
     if (before.exists && now.exists && !SameStamp(before, now)) return kExitDone;
+    // The run this one waited for found no runtime: with a hung runtime each
+    // waiting run would wait one more call bound, and requests would queue.
+    if (waited && NoRuntimeRecordIsRecent(no_runtime_record, time(nullptr),
+                                          kNoRuntimeWindowSeconds))
+      return kExitNoRuntime;
   }
   if (!ReadRawLines(site_path, &site_lines)) return kExitNoSiteFile;
 
@@ -169,10 +198,16 @@ int RunSheetmaker(const std::vector<std::string>& args) {
     const int result =
         UpdatePageFile(page_path, FetchedLookup(&answers, ReadKind::kVarIdx, RuntimeGetVarIdx),
                        FetchedLookup(&answers, ReadKind::kObjIdx, RuntimeGetObjIdx));
-    if (result == kFileRuntimeGone) return kExitNoRuntime;
+    if (result == kFileRuntimeGone) {
+      WriteNoRuntimeRecord(no_runtime_record, time(nullptr));
+      return kExitNoRuntime;
+    }
   }
 
   // Last: the site definition file's new time marks the site as compiled.
-  CopyFileLines(site_path, site_path);
+  if (CopyFileLines(site_path, site_path) == kFileDone) {
+    unlink(no_runtime_record.c_str());
+    KeepSiteNoOlderThanProject(site_path);
+  }
   return kExitDone;
 }

@@ -21,7 +21,9 @@ constexpr char kSheetmakerVersion[] = "1.0 - 90602";
 constexpr int kExitDone = 0;         // compiled, or another run compiled it meanwhile
 constexpr int kExitBadSiteName = 2;  // missing site name, or one that fails IsValidName
 constexpr int kExitNoSiteFile = 3;   // the site definition file cannot be opened
-constexpr int kExitNoRuntime = 4;    // a lookup found no runtime; the site stays due
+constexpr int kExitNoRuntime = 4;    // a lookup found no runtime (or, for a run that
+                                     // waited for the lock, the run before it did
+                                     // less than 30 s ago); the site stays due
 
 // Results of UpdatePageFile and CopyFileLines.
 constexpr int kFileDone = 0;
@@ -73,5 +75,7 @@ int CopyFileLines(const std::string& source, const std::string& target);
 // One run for the site named by args (the command-line arguments after the
 // program name): name check, runtime address from the control file, the site's
 // lock, the page files in the order of the "*Site=" lines, the site definition
-// file last. Returns the exit status.
+// file last, its time raised to the AF file's when that is later (a project
+// dated in the future is compiled once, not on every request). Returns the
+// exit status.
 int RunSheetmaker(const std::vector<std::string>& args);

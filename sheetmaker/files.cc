@@ -49,9 +49,16 @@ bool SameStamp(const FileStamp& a, const FileStamp& b) {
          a.mtime_nsec == b.mtime_nsec && a.size == b.size;
 }
 
-int LockExclusive(const std::string& lock_path) {
+int LockExclusive(const std::string& lock_path, bool* waited) {
+  if (waited) *waited = false;
   const int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kLockFileMode);
   if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+  if (errno != EWOULDBLOCK && errno != EINTR) {
+    close(fd);
+    return -1;
+  }
+  if (waited) *waited = true;
   while (flock(fd, LOCK_EX) != 0) {
     if (errno != EINTR) {
       close(fd);
@@ -59,4 +66,21 @@ int LockExclusive(const std::string& lock_path) {
     }
   }
   return fd;
+}
+
+bool WriteNoRuntimeRecord(const std::string& path, long long now) {
+  return ReplaceFileContent(path, std::to_string(now) + "\n");
+}
+
+bool NoRuntimeRecordIsRecent(const std::string& path, long long now, long long window) {
+  std::vector<std::string> lines;
+  if (!ReadRawLines(path, &lines) || lines.empty()) return false;
+  const std::string& text = lines[0];
+  if (text.empty() || text.size() > 18) return false;
+  long long when = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    when = when * 10 + (c - '0');
+  }
+  return when <= now && now - when < window;
 }

@@ -30,8 +30,16 @@ FileStamp StampOf(const std::string& path);
 bool SameStamp(const FileStamp& a, const FileStamp& b);
 
 // Takes the exclusive advisory lock (flock) on lock_path, creating the file when
-// needed, and waits for it as long as another process holds it. Returns the open
-// descriptor (the lock lasts until it is closed or the process ends), or -1 when
-// the file cannot be opened or locked. The file is never removed: removing it
-// would let two runs hold locks on two different files.
-int LockExclusive(const std::string& lock_path);
+// needed, and waits for it as long as another process holds it; *waited (when
+// given) tells whether it had to. Returns the open descriptor (the lock lasts
+// until it is closed or the process ends), or -1 when the file cannot be opened
+// or locked. The file is never removed: removing it would let two runs hold
+// locks on two different files.
+int LockExclusive(const std::string& lock_path, bool* waited = nullptr);
+
+// The record of a run that ended because it found no runtime: the time it
+// ended, in seconds, as decimal text. Written under the site's lock.
+bool WriteNoRuntimeRecord(const std::string& path, long long now);
+// True when the record at path names a time less than window seconds before now
+// (not after it: a clock set back makes the record old).
+bool NoRuntimeRecordIsRecent(const std::string& path, long long now, long long window);

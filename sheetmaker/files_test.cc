@@ -49,6 +49,36 @@ TEST(ReadRawLinesTest, ReadsPastOneBlock) {
   EXPECT_EQ(want, LinesOf(bytes));
 }
 
+// The record of a run that found no runtime counts for 30 s after its time.
+TEST(NoRuntimeRecordTest, RecentOnlyWithinTheWindow) {
+  char path[] = "/tmp/files_test_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const long long now = 1700000000;
+  ASSERT_TRUE(WriteNoRuntimeRecord(path, now - 5));
+  EXPECT_TRUE(NoRuntimeRecordIsRecent(path, now, 30));
+  EXPECT_FALSE(NoRuntimeRecordIsRecent(path, now + 25, 30));
+  const struct {
+    std::string content;
+    bool recent;
+  } cases[] = {
+      {"1700000000\n", true},   {"1699999971\n", true},  {"1699999970\n", false},
+      {"1700000001\n", false},  // after now: the clock was set back
+      {"", false},               {"abc\n", false},        {"-5\n", false},
+      {"17000000000000000000000\n", false},
+  };
+  for (const auto& c : cases) {
+    FILE* file = fopen(path, "wb");
+    ASSERT_NE(nullptr, file);
+    fwrite(c.content.data(), 1, c.content.size(), file);
+    fclose(file);
+    EXPECT_EQ(c.recent, NoRuntimeRecordIsRecent(path, now, 30)) << c.content;
+  }
+  unlink(path);
+  EXPECT_FALSE(NoRuntimeRecordIsRecent(path, now, 30));  // no record
+}
+
 TEST(ReadRawLinesTest, MissingFileIsFalse) {
   std::vector<std::string> lines;
   EXPECT_FALSE(ReadRawLines("/nonexistent/dir/file.SHT", &lines));

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "interface/scripthash.h"
 
 namespace {
 
@@ -37,27 +38,33 @@ const char kProject[] =
     "VAR 5 LICHT U Aus\n"
     "MACRO 15 ALLESAUS\n";
 
+const char kNoScript[] = "Content-Security-Policy: default-src 'none'\n";
+
 std::string DataPage(const std::string& result) {
-  return "Content-type: text/html\n\n"
+  return "Content-type: text/html\n" + std::string(kNoScript) + "\n"
          "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
          "<html><head><title>Telvarin-Interface</title></head><body>\n"
          "RESULT->" + result + "\n</body></html>\n";
 }
 
 std::string ErrorPage(const std::string& reason) {
-  return "Content-type: text/html\n\n\n"
+  return "Content-type: text/html\n" + std::string(kNoScript) + "\n\n"
          "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
          "<html><head><title>Telvarin-Interface</title></head><body>\n"
          "ERROR " + reason + "\n</body></html>\n";
 }
 
+// The policy allows the page's one script by the hash of its element's text
+// (the hash itself is checked against known digests in scripthash_test.cc).
 std::string ActionPage(const std::string& message, const std::string& script) {
-  return "Content-type: text/html\n\n"
+  const std::string element = "\nwindow.onload = function () {\n" + script + "\n";
+  return "Content-type: text/html\n"
+         "Content-Security-Policy: default-src 'none'; script-src " +
+         ScriptHashSource(element) + " 'unsafe-eval'\n\n"
          "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
          "<html>\n"
          "<head><title>Datei-Aktion</title></head><body>\n" +
-         message + "\n<script type='text/javascript'>\nwindow.onload = function () {\n" + script +
-         "\n</script>\n</body></html>\n";
+         message + "\n<script type='text/javascript'>" + element + "</script>\n</body></html>\n";
 }
 
 std::string ResetPage(const std::string& message) {
@@ -180,7 +187,7 @@ TEST_F(InterfaceProgram, FixedAccessCodeIsField3Exactly) {
   }
   EXPECT_EQ(DataPage("TEMP=21,5"), Get("GETVARBYNAME1&Temp&geheim"));
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION&&geheim"));
-  WriteFile(AuthPath(), "X\n");  // a mode letter alone sets no code
+  WriteFile(AuthPath(), "B\n");  // a mode letter alone sets no code, in mode "B" too
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION"));
 }
 
@@ -211,8 +218,41 @@ TEST_F(InterfaceProgram, SetAuthChangesTheCodeFromTheNextRequest) {
   EXPECT_EQ(DataPage("OK"), Get("SETAUTH&&neu"));  // an empty line switches the check off
   EXPECT_EQ("\n", ReadFile(AuthPath()));
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION"));
-  // Written through a temporary file that is renamed: nothing else is left behind.
+  // Written in place, only the owner may read it, and nothing else is left behind.
+  struct stat st;
+  ASSERT_EQ(0, stat(AuthPath().c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
   EXPECT_EQ((std::vector<std::string>{"TELVARINSAUTH.DAT"}), ListDir(RuntimeDir()));
+}
+
+TEST_F(InterfaceProgram, SetAuthTakesOnlyCodesThatCanBeReadBack) {
+  // An access file that exists keeps its inode (written in place): the
+  // runtime's folder need not be writable by the web server's user.
+  WriteFile(AuthPath(), "Xalt-und-lang\n");
+  struct stat before;
+  ASSERT_EQ(0, stat(AuthPath().c_str(), &before));
+  const std::string longest = "X" + std::string(253, 'k');  // 254 bytes and LF: one read
+  struct Case {
+    std::string text;
+    std::string page;
+    std::string file;  // afterwards
+  };
+  const Case cases[] = {
+      {longest + "k", DataPage("ERROR"), "Xalt-und-lang\n"},
+      {"Xa\nb", DataPage("ERROR"), "Xalt-und-lang\n"},
+      {"Xkurz", DataPage("OK"), "Xkurz\n"},  // shorter: the old rest is cut
+      {longest, DataPage("OK"), longest + "\n"},
+  };
+  std::string code = "alt-und-lang";
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.page, Get("SETAUTH&" + c.text + "&" + code)) << c.text.size();
+    EXPECT_EQ(c.file, ReadFile(AuthPath())) << c.text.size();
+    if (c.page == DataPage("OK")) code = c.text.substr(1);
+  }
+  EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION&&" + longest.substr(1)));
+  struct stat after;
+  ASSERT_EQ(0, stat(AuthPath().c_str(), &after));
+  EXPECT_EQ(before.st_ino, after.st_ino);
 }
 
 TEST_F(InterfaceProgram, SetAuthThatCannotWriteKeepsTheOldFile) {
@@ -239,6 +279,10 @@ TEST_F(InterfaceProgram, WorkFilesDecodeBlanksAndFindTheDirectory) {
       // Only "%20" is decoded, and the page's directory not at all.
       {"WORKFILES&ren&/my%20dir/x%2By.txt&%FC", {"workfile\tren\t/my dir/x%2By.txt\t%FC"},
        WorkFilePage("Datei umbenannt", "/my%20dir")},
+      // The directory cannot end the script's strings or the script.
+      {"WORKFILES&del&/a'+alert(1)+'\"</script>/x", {"workfile\tdel\t/a'+alert(1)+'\"</script>/x"},
+       WorkFilePage("Datei gel\xF6scht",
+                    "/a\\\\x27+alert\\\\x281\\\\x29+\\\\x27\\\\x22\\\\x3C/script\\\\x3E")},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.page, Get(c.query)) << c.query;

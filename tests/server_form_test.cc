@@ -3,6 +3,8 @@
 // the runtime received and the page that came back.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,6 +133,97 @@ TEST_P(ServerForm, ChangedValuesAreWrittenAndTickedMacrosStarted) {
       EXPECT_EQ(c.page, Has(page, kPageTitle)) << c.fields.substr(0, 80);
       EXPECT_EQ(!c.page, Has(page, kBadParameters + std::string("\n"))) << c.fields.substr(0, 80);
     }
+  }
+}
+
+// What a browser sends for a text: form encoding (blank as "+").
+std::string FormEncoded(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c) && c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// The code of a text value in its field name: the sum of position times byte.
+std::string Checksum(const std::string& text) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    sum += static_cast<uint32_t>(i + 1) * static_cast<unsigned char>(text[i]);
+  return std::to_string(static_cast<int32_t>(sum));
+}
+
+// A value from the runtime in every place of a page: value cells, text and
+// number inputs, a selection and its preselection, field names, an HTML block.
+TEST(ServerFormValues, RuntimeValuesCannotScriptThePageAndComeBackUnchanged) {
+  struct Case {
+    std::string value;
+    std::string text;      // as element text
+    std::string inner;     // inside quotes, or as an option's text
+    std::string unquoted;  // as an unquoted attribute
+  };
+  const Case cases[] = {
+      {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;",
+       "&lt;script&gt;alert(1)&lt;/script&gt;", "\"&lt;script&gt;alert(1)&lt;/script&gt;\""},
+      {"a\" onfocus=\"b", "a&quot; onfocus=&quot;b", "a&quot; onfocus=&quot;b",
+       "\"a&quot; onfocus=&quot;b\""},
+      {"a b", "a b", "a b", "\"a b\""},
+      {"&uuml;", "&uuml;", "&amp;uuml;", "\"&amp;uuml;\""},
+      {"Gr\xFCn", "Gr\xFCn", "Gr\xFCn", "Gr\xFCn"},  // as ever
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    testsupport::ResetFixedDirs();
+    testsupport::WriteFile(SiteDir() + "HAUS.TVS", "\n");
+    testsupport::WriteFile(SiteDir() + "HAUS528616600127p0p0p1.SID", "x;anna");
+    testsupport::WriteFile(SiteDir() + "HAUS_Werte.SHT",
+                           "#1000=Werte\n#6000\nOBJCOLS=0x;1x;2x;\n#8000\nSHEAD=Werte\n"
+                           "#10000\n"
+                           "OBJROW=T@Text@1@x@7@S@@@@0000000000\n"
+                           "OBJROW=W@Wahl@1@x@5@U@@2&" + c.value + "&Aus\n"
+                           "OBJROW=Z@Zahl@1@x@12@N@@@@00000\n"
+                           "#20000\nHTML1=<p>%<T></p>\n");
+    TrialRuntime runtime("VAR 7 T S " + c.value + "\nVAR 5 W U " + c.value +
+                         "\nVAR 12 Z N " + c.value + "\n");
+    ASSERT_TRUE(runtime.Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
+    const std::string form = "SP=HAUS&sitename=Werte&sid=528616600";
+    const std::string page = testsupport::CgiGet(ServerBinary(), form).out;
+    const bool bare = c.unquoted[0] != '"';
+    const std::string lines[] = {
+        "<td class=valcs width=0>" + c.text + "</td>\n",
+        "<td class=valcs><input type=text name=S7q" + Checksum(c.value) +
+            " size=10 value=\"" + c.inner + "\"></td>\n",
+        "<select size=1 name=" + (bare ? "U5q" + c.value : "\"U5q" + c.inner + "\"") + ">\n" +
+            "<option selected>" + c.inner + "</option>\n<option>Aus</option>\n",
+        "<td class=valcs><input type=text name=" +
+            (bare ? "N12q" + c.value : "\"N12q" + c.inner + "\"") + " size=5 value=" +
+            c.unquoted + "></td>\n",
+        "<p>&quot;" + c.text + "&quot;</p>\n",
+    };
+    // A choice cannot hold "&", the page file's choice separator.
+    const bool choice = c.value.find('&') == std::string::npos;
+    for (const auto& line : lines) {
+      if (choice || line.find("<select") == std::string::npos) {
+        EXPECT_TRUE(Has(page, line)) << line << "\n" << page;
+      }
+    }
+    // The form sent back unchanged, as a browser reads it from the page, writes
+    // nothing. (Number fields compare undecoded; their values are numbers.)
+    runtime.ClearCalls();
+    std::string sent = form + "&S7q" + Checksum(c.value) + "=" + FormEncoded(c.value);
+    if (choice) sent += "&U5q" + FormEncoded(c.value) + "=" + FormEncoded(c.value);
+    sent += "&OKButton=OK";
+    EXPECT_TRUE(Has(testsupport::CgiPost(ServerBinary(), sent).out, "<title>Werte</title>"));
+    for (const auto& call : runtime.Calls()) EXPECT_NE(0u, call.find("setvarbyidx")) << call;
   }
 }
 

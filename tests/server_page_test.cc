@@ -36,9 +36,9 @@ const char kProject[] =
     "VAR 4 TEMP N 21,5\n"
     "MACRO 15 ALLESAUS\n";
 
-// The request of the rich page: signed on as session 777. The empty fourth
+// The request of the rich page: signed on as session 528616600. The empty fourth
 // field ends the form walk, so the text after it only shows in test mode.
-const char kRichQuery[] = "SP=Haus&sitename=Reich&sid=777&&<i>\"x\"";
+const char kRichQuery[] = "SP=Haus&sitename=Reich&sid=528616600&&<i>\"x\"";
 
 std::string DataDir() {
   std::string here = __FILE__;
@@ -55,8 +55,8 @@ class ServerPageTest : public ::testing::TestWithParam<std::vector<std::string>>
     ResetFixedDirs();
     // Test mode on, so the client's texts show (escaped) in every site page.
     WriteFile(SiteDir() + "Haus.TVS", "BW=640\r\nTESTMODE=1\r\n*Site=Reich\r\n");
-    // Session 777 of the default client address 127.0.0.1.
-    WriteFile(SiteDir() + "Haus777127p0p0p1.SID", "01.01.2026/00:00:00;anna");
+    // Session 528616600 of the default client address 127.0.0.1.
+    WriteFile(SiteDir() + "Haus528616600127p0p0p1.SID", "01.01.2026/00:00:00;anna");
     WriteFile(SiteDir() + "Haus_Reich.SHT", ReadFile(DataDir() + "page_rich.SHT"));
     ASSERT_TRUE(runtime_.Start(RuntimeDir() + "CTLKRN.CFG"));
   }
@@ -151,7 +151,7 @@ TEST_P(ServerPageTest, PageWithoutHeadingLine) {
   WriteFile(SiteDir() + "Haus_Ohne.SHT", ReadFile(DataDir() + "page_noheading.SHT"));
   const std::string want = ReadFile(DataDir() + "page_noheading.html");
   ASSERT_FALSE(want.empty());
-  EXPECT_EQ(want, GetPage("SP=Haus&sitename=Ohne&sid=777").out);
+  EXPECT_EQ(want, GetPage("SP=Haus&sitename=Ohne&sid=528616600").out);
 }
 
 TEST_P(ServerPageTest, MissingPageFile) {
@@ -160,8 +160,24 @@ TEST_P(ServerPageTest, MissingPageFile) {
       "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n"
       "File not Found: " + SiteDir() + "Haus_Fehlt.SHT<br>\n"
       "</body></html>\n",
-      GetPage("SP=Haus&sitename=Fehlt&sid=777").out);
+      GetPage("SP=Haus&sitename=Fehlt&sid=528616600").out);
   EXPECT_TRUE(runtime_.Calls().empty());
+}
+
+// A selection list shows at most 1000 choices, whatever count its record gives.
+TEST_P(ServerPageTest, SelectionCountIsBounded) {
+  WriteFile(SiteDir() + "Haus_Liste.SHT",
+            "#1000=Liste\n#6000\nOBJCOLS=0x;2x;\n#8000\nSHEAD=Liste\n#10000\n"
+            "OBJROW=Modus@Modus@1@@3@U@@99999999999&Aus&Ein@@\n");
+  const std::string out = GetPage("SP=Haus&sitename=Liste&sid=528616600").out;
+  EXPECT_LT(out.size(), 1024u * 1024u);
+  EXPECT_EQ(out.size() - 15, out.rfind("</body></html>\n"));
+  size_t options = 0;
+  for (size_t at = out.find("<option"); at != std::string::npos; at = out.find("<option", at + 1))
+    ++options;
+  EXPECT_EQ(1000u, options);
+  EXPECT_NE(std::string::npos,
+            out.find("<option>Aus</option>\n<option selected>Ein</option>\n<option></option>\n"));
 }
 
 TEST_P(ServerPageTest, NewSeparatorsKeepAtAndColonInLabels) {
@@ -169,17 +185,17 @@ TEST_P(ServerPageTest, NewSeparatorsKeepAtAndColonInLabels) {
             "#1000=Neu\nFILEVERS=140\n#8000\nSHEAD=Neu\n#9000=2\n"
             "NAVI=Keller@1:Nord\x03Keller\x0BWeb\x03>host:8080/a\n"
             "#9001=1\nNAVI=Gar:ten\x03Garten\n");
-  const std::string out = GetPage("SP=Haus&sitename=Neu&sid=777").out;
+  const std::string out = GetPage("SP=Haus&sitename=Neu&sid=528616600").out;
   EXPECT_NE(std::string::npos,
             out.find("<h1>Neu</h1>\n"
                      "<p class=\"navics\" align=\"center\" ><br>\n"
-                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Keller&sid=777\">"
+                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Keller&sid=528616600\">"
                      "Keller@1:Nord</a> &nbsp;\n"
                      "<a href=\"http://host:8080/a\">Web</a> &nbsp;\n"
-                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=signoff&sid=777 \">"
+                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=signoff&sid=528616600 \">"
                      "Abmelden</a>\n<br></p>\n<hr>\n"
                      "<p class=\"navics\" align=\"center\" ><br>\n"
-                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Garten&sid=777\">"
+                     "<a href=\"TelvarinServer.ccc?SP=Haus&sitename=Garten&sid=528616600\">"
                      "Gar:ten</a> &nbsp;\n"))
       << out;
 }
@@ -211,7 +227,7 @@ TEST_P(ServerPageTest, SignOnShowsTheUsersStartPageUnderTheNewSession) {
   EXPECT_NE(std::string::npos, r.out.find("<td class=valcs><input type=text name=N12q1p5 size=5 "
                                           "value=1.5></td>\n"));
   EXPECT_NE(std::string::npos,
-            r.out.find("{window.location.href = 'TelvarinServer.ccc?SP=Haus&sitename=Reich&sid=" +
+            r.out.find("\nwindow.location.href = 'TelvarinServer.ccc?SP=Haus&sitename=Reich&sid=" +
                        sid + "'}\n"));
 }
 

@@ -2,11 +2,17 @@
 // program on the test build's site directory: sign-on, sessions, free
 // addresses, sign-off, the attempt counter, the compiler start, the checks on
 // request values and the request body.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness.h"
@@ -23,6 +29,8 @@ const char kHeader[] = "Content-type: text/html\n\n";
 const char kLoginTitle[] = "<title>Telvarin-Server Anmeldung</title>";
 const char kSignoffText[] = "Abmeldung durchgef\xFChrt";
 const char kBadSignon[] = "Fehler - Ung\xFCltige Anmeldung";
+// How long a request that does not wait in a time lock may take.
+constexpr double kAnswerSeconds = 2;
 const char kBadParameters[] = "Fehler - ung\xFCltige Parameter beim Seitenaufruf";
 
 // A page with a form, so that its hidden fields show the road's values.
@@ -120,22 +128,124 @@ TEST_F(ServerRoad, FirstVisitShowsTheLoginPageOfTheDefaultSite) {
 
 TEST_F(ServerRoad, FailedSignOnCountsTheAttempt) {
   struct Case {
+    std::string addr;
     std::string body;
     std::string counter;  // the login page's next attempt
   };
+  // The attempt is the larger of the posted counter and the box's count, plus one.
   const Case cases[] = {
-      {LoginForm("HAUS", 1, "anna", "falsch"), "2"},
-      {LoginForm("HAUS", 2, "niemand", "geheim"), "3"},
-      {LoginForm("HAUS", 1, "dora", "pw"), "2"},     // a start page beginning "*No"
-      {LoginForm("GARTEN", 0, "anna", "geheim"), "1"},  // no user file for this site
-      {"SP=HAUS&sitename=*&sid=xxx&signoncounter=abc&User=anna&Passw=x", "1"},
+      {"10.0.0.1", LoginForm("HAUS", 1, "anna", "falsch"), "2"},
+      {"10.0.0.2", LoginForm("HAUS", 2, "niemand", "geheim"), "3"},
+      {"10.0.0.3", LoginForm("HAUS", 1, "dora", "pw"), "2"},  // a start page beginning "*No"
+      {"10.0.0.3", LoginForm("HAUS", 0, "dora", "pw"), "3"},  // a reset counter counts on
+      {"10.0.0.3", "SP=HAUS", "3"},                           // so does a first visit
+      {"10.0.0.30", "SP=HAUS", "1"},
+      {"10.0.0.4", LoginForm("GARTEN", 0, "anna", "geheim"), "2"},  // no user file
+      {"10.0.0.5", "SP=HAUS&sitename=*&sid=xxx&signoncounter=abc&User=anna&Passw=x", "2"},
   };
   for (const auto& c : cases) {
-    const std::string page = Post(c.body);
+    const std::string page = Post(c.body, c.addr);
     EXPECT_TRUE(Has(page, kLoginTitle)) << c.body;
-    EXPECT_EQ(c.counter, LoginHidden(page, "signoncounter")) << c.body;
+    EXPECT_EQ(c.counter, LoginHidden(page, "signoncounter")) << c.addr << " " << c.body;
   }
   EXPECT_TRUE(SessionFiles().empty());
+  // A successful sign-on forgets its address's failures.
+  SignOn("10.0.0.3");
+  EXPECT_EQ("1", LoginHidden(Get("SP=HAUS", "10.0.0.3"), "signoncounter"));
+}
+
+TEST_F(ServerRoad, PasswordsAreNotCheckedInsideTheTimeLock) {
+  // Every wait slot taken, so that no request of this test waits.
+  std::vector<int> slots;
+  for (int i = 1; i <= 4; ++i) {
+    const int fd = open((SiteDir() + "LOGINWAIT" + std::to_string(i) + ".LCK").c_str(),
+                        O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(0, flock(fd, LOCK_EX | LOCK_NB));
+    slots.push_back(fd);
+  }
+  // 50 sign-ons in a row from one address, as a script sends them (the counter
+  // stays 1); every tenth has the right password.
+  for (int i = 1; i <= 50; ++i) {
+    const std::string page =
+        Post(LoginForm("HAUS", 1, "anna", i % 10 == 0 ? "geheim" : "falsch"), "10.0.0.7");
+    const std::string attempt = std::to_string(std::min(i + 1, 4));
+    EXPECT_EQ(attempt, LoginHidden(page, "signoncounter")) << i;
+    EXPECT_EQ(i >= 3, Has(page, "Zeitsperre\n")) << i;
+    EXPECT_TRUE(Has(page, "</html>")) << i;  // without a slot: at once, whole
+  }
+  EXPECT_TRUE(SessionFiles().empty());
+  const std::string attempts = testsupport::ReadFile(SiteDir() + "SIGNONFAILS.DAT");
+  EXPECT_EQ(0u, attempts.find("10.0.0.7;3;")) << attempts;  // only three were checked
+  // An attempt that would wait is checked only with a wait slot: from attempt
+  // 6 on (the posted counter), the right password signs on once a slot is free.
+  const std::string locked = Post(LoginForm("HAUS", 5, "anna", "geheim"), "10.0.0.8");
+  EXPECT_EQ("6", LoginHidden(locked, "signoncounter"));
+  EXPECT_TRUE(Has(locked, "</html>"));
+  for (int fd : slots) close(fd);
+  EXPECT_TRUE(Has(Post(LoginForm("HAUS", 5, "anna", "geheim"), "10.0.0.8"), "<title>Wohnen</title>"));
+}
+
+TEST_F(ServerRoad, AtMostFourRequestsWaitInATimeLock) {
+  // 20 requests for attempt 9 (a 512 s lock) from 5 addresses at once: one
+  // slot per address and four in all; every other request is answered at once.
+  std::vector<ProcResult> results(20);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 20; ++i) {
+    threads.emplace_back([&results, i] {
+      results[static_cast<size_t>(i)] = testsupport::RunProgram(
+          ServerBinary(), {},
+          {{"REQUEST_METHOD", "GET"},
+           {"QUERY_STRING", "SP=HAUS&sitename=*&sid=&signoncounter=8"},
+           {"REMOTE_ADDR", "192.168.7." + std::to_string(1 + i % 5)}},
+          "", kAnswerSeconds);
+    });
+  }
+  for (auto& t : threads) t.join();
+  int waiting = 0;
+  std::set<std::string> waiting_addrs;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const ProcResult& r = results[i];
+    EXPECT_EQ("9", LoginHidden(r.out, "signoncounter")) << i;
+    EXPECT_TRUE(Has(r.out, "Zeitsperre\n")) << i;  // also before the wait ends
+    if (r.timed_out) {
+      ++waiting;
+      EXPECT_TRUE(waiting_addrs.insert(std::to_string(i % 5)).second) << i;
+    } else {
+      EXPECT_TRUE(Has(Checked(r), "</html>")) << i;
+    }
+  }
+  EXPECT_GE(waiting, 1);
+  EXPECT_LE(waiting, 4);
+}
+
+TEST_F(ServerRoad, SessionIdsHaveTheirOwnForm) {
+  // Each id with a session file under its name, so only its form can refuse it.
+  struct Case {
+    const char* sid;
+    bool signed_on;
+  };
+  const Case cases[] = {
+      {"123456789012345678", true},
+      {"528616600", true},  // a time count of an earlier version
+      {"12345678901234567", false},
+      {"1234567890123456789", false},
+      {"52861660", false},
+      {"52861660a", false},
+      {"x528616600", false},
+  };
+  for (const auto& c : cases) {
+    Write(std::string("HAUS") + c.sid + "127p0p0p1.SID", "x;a");
+    EXPECT_EQ(c.signed_on, Has(Get(std::string("SP=HAUS&sitename=Wohnen&sid=") + c.sid),
+                               "<title>Wohnen</title>"))
+        << c.sid;
+  }
+  // Sessions of sites whose names begin with another site's name.
+  Write("A.TVS", "\n");
+  Write("A_Wohnen.SHT", PageFile("Wohnen"));
+  Write("HAUS_GAST528616600127p0p0p1.SID", "x;a");
+  Write("A5123456789127p0p0p1.SID", "x;a");
+  EXPECT_TRUE(Has(Get("SP=HAUS&sitename=Wohnen&sid=_GAST528616600"), kLoginTitle));
+  EXPECT_TRUE(Has(Get("SP=A&sitename=Wohnen&sid=5123456789"), kLoginTitle));
 }
 
 TEST_F(ServerRoad, NinthFailedAttemptGivesTheErrorPage) {
@@ -144,9 +254,10 @@ TEST_F(ServerRoad, NinthFailedAttemptGivesTheErrorPage) {
     EXPECT_TRUE(Has(page, kBadSignon + std::string("\n"))) << counter;
     EXPECT_FALSE(Has(page, kLoginTitle));
   }
-  // The right password with a counter of 9 still signs on: the counter only
-  // matters without a session.
-  EXPECT_TRUE(Has(Post(LoginForm("HAUS", 9, "anna", "geheim")), "<title>Wohnen</title>"));
+  // The right password with a counter of 9 still signs on (from an address
+  // with no failures recorded): the counter only matters without a session.
+  EXPECT_TRUE(
+      Has(Post(LoginForm("HAUS", 9, "anna", "geheim"), "10.9.9.9"), "<title>Wohnen</title>"));
 }
 
 TEST_F(ServerRoad, EighthFailedAttemptWaitsBehindTheTimeLock) {
@@ -165,7 +276,7 @@ TEST_F(ServerRoad, EighthFailedAttemptWaitsBehindTheTimeLock) {
 
 TEST_F(ServerRoad, SignOnOpensASessionForItsAddressAndSite) {
   const std::string id = SignOn("192.168.1.10");
-  EXPECT_NE("", id);
+  EXPECT_EQ(18u, id.size());
   EXPECT_EQ(std::vector<std::string>{"HAUS" + id + "192p168p1p10.SID"}, SessionFiles());
   const std::string content = testsupport::ReadFile(SiteDir() + SessionFiles()[0]);
   EXPECT_EQ(";anna", content.substr(content.size() - 5));
@@ -211,6 +322,7 @@ TEST_F(ServerRoad, FreeAddressesGetASessionOnTheStartPage) {
       {"(10.0.0.);(ALL)", "8.8.8.8", false},
       {"(192.168.1.)", "192.168.1.50", true},
       {"(192.168.1.)", "192.168.10.5", false},
+      {"(192.168.1.5)", "192.168.1.50", false},
       {"(10.0.0.);(192.168.1.)", "192.168.1.5", true},
       {"(192.168.1.);;(10.0.0.)", "10.0.0.3", false},  // the empty entry ends the search
   };
@@ -347,30 +459,45 @@ class Freshness : public ServerRoad {
   std::string af_;
 };
 
-TEST_F(Freshness, OlderSiteStartsTheCompilerWithItsName) {
-  SetTime(SiteDir() + "HAUS.TVS", 1700000000);
-  SetTime(af_, 1700000300);
-  EXPECT_TRUE(Has(Get("SP=HAUS"), kLoginTitle));
-  EXPECT_EQ("[HAUS]\n", Compiled());
+// Every time of a real file is compared as a time, those that once stood for
+// "no time" (0, 99999999) included.
+TEST_F(Freshness, TheOlderSiteIsCompiled) {
+  struct Case {
+    long long site, af;
+    bool compiles;
+  };
+  const Case cases[] = {
+      {1700000000, 1700000300, true},  {1700000300, 1700000000, false},
+      {1700000000, 1700000000, false},  // equal times need nothing
+      {0, 1, true},                     {1, 0, false},
+      {99999999, 100000000, true},      {100000000, 99999999, false},
+  };
+  for (const auto& c : cases) {
+    unlink((SiteDir() + "compiled").c_str());
+    SetTime(SiteDir() + "HAUS.TVS", c.site);
+    SetTime(af_, c.af);
+    EXPECT_TRUE(Has(Get("SP=HAUS"), kLoginTitle));
+    EXPECT_EQ(c.compiles ? "[HAUS]\n" : "", Compiled()) << c.site << " / " << c.af;
+  }
   // A valid name with a glob character reaches the compiler as it stands.
+  unlink((SiteDir() + "compiled").c_str());
   Write("*.TVS", "\n");
   SetTime(SiteDir() + "*.TVS", 1700000000);
+  SetTime(af_, 1700000300);
   Get("SP=*");
-  EXPECT_EQ("[HAUS]\n[*]\n", Compiled());
+  EXPECT_EQ("[*]\n", Compiled());
 }
 
-TEST_F(Freshness, NewerOrEqualSiteOrUnknownTimesStartNothing) {
-  SetTime(SiteDir() + "HAUS.TVS", 1700000300);
+TEST_F(Freshness, UnknownTimesStartNothing) {
   SetTime(af_, 1700000000);
-  Get("SP=HAUS");
-  SetTime(SiteDir() + "HAUS.TVS", 1700000000);
-  Get("SP=HAUS");  // equal times
   Get("SP=NEU");   // no site definition file
   testsupport::WriteFile(testsupport::RuntimeDir() + "ABLKRN.CFG", "AF=" + af_ + "x\n");
-  SetTime(SiteDir() + "HAUS.TVS", 1000);
+  SetTime(SiteDir() + "HAUS.TVS", 0);
   Get("SP=HAUS");  // the AF file cannot be examined
   testsupport::WriteFile(testsupport::RuntimeDir() + "ABLKRN.CFG", "X=1\n");
   Get("SP=HAUS");  // no "AF=" line
+  unlink((testsupport::RuntimeDir() + "ABLKRN.CFG").c_str());
+  Get("SP=HAUS");  // no runtime configuration file
   EXPECT_EQ("", Compiled());
 }
 

@@ -59,7 +59,7 @@ const char kPage[] =
     "MACRO=AllesAus@Alles aus@1\r\n"
     "#20000\r\n";
 
-const char kQuery[] = "SP=Haus&sitename=Wohnen&sid=777";
+const char kQuery[] = "SP=Haus&sitename=Wohnen&sid=528616600";
 
 std::vector<std::string> CallsOf(const TrialRuntime& runtime, const std::string& method) {
   std::vector<std::string> found;
@@ -89,7 +89,7 @@ class SheetmakerE2eTest : public ::testing::Test {
     ASSERT_EQ(0, symlink(SheetmakerBinary().c_str(), (SiteDir() + "Sheetmaker").c_str()));
     WriteFile(SiteDir() + "Haus.TVS", "BW=640\r\n*Site=Wohnen\r\n");
     WriteFile(SiteDir() + "Haus_Wohnen.SHT", kPage);
-    WriteFile(SiteDir() + "Haus777127p0p0p1.SID", "01.01.2026/00:00:00;anna");
+    WriteFile(SiteDir() + "Haus528616600127p0p0p1.SID", "01.01.2026/00:00:00;anna");
     // The site was last compiled long before the runtime's project was loaded.
     struct timeval old_times[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
     ASSERT_EQ(0, utimes((SiteDir() + "Haus.TVS").c_str(), old_times));
@@ -141,6 +141,24 @@ TEST_F(SheetmakerE2eTest, ProjectChangeCompilesOnceAndPageShowsNewIndices) {
   EXPECT_EQ(page, GetPage());
   EXPECT_TRUE(CallsOf(runtime_, "getvaridx").empty());
   EXPECT_TRUE(CallsOf(runtime_, "getobjidx").empty());
+}
+
+// A project dated a day ahead (a clock behind the controller's): the first
+// request compiles, and the site definition file takes the project's time, so
+// the next requests find the site fresh.
+TEST_F(SheetmakerE2eTest, ProjectDatedInTheFutureCompilesOnce) {
+  const time_t ahead = time(nullptr) + 86400;
+  struct timeval future_times[2] = {{ahead, 0}, {ahead, 0}};
+  ASSERT_EQ(0, utimes((RuntimeDir() + "project.af").c_str(), future_times));
+  for (int request = 1; request <= 3; ++request) {
+    const std::string page = GetPage();
+    EXPECT_NE(std::string::npos, page.find(Row("Licht Flur", "111"))) << request;
+  }
+  EXPECT_EQ(2u, CallsOf(runtime_, "getvaridx").size());
+  EXPECT_EQ(1u, CallsOf(runtime_, "getobjidx").size());
+  struct stat st {};
+  ASSERT_EQ(0, stat((SiteDir() + "Haus.TVS").c_str(), &st));
+  EXPECT_EQ(ahead, st.st_mtime);
 }
 
 // How many processes wait for the flock on path ("->" lines in /proc/locks).

@@ -13,7 +13,7 @@ export LC_ALL=C
 src=$(cd "$(dirname "$0")/../.." && pwd)
 native=$(cd "$1" && pwd)
 armhf=$(cd "$2" && pwd)
-source "$src/demo/box.sh"
+source "$src/scripts/lib/box.sh"
 
 tmp=$(mktemp -d)
 runtime_pid=""

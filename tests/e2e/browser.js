@@ -4,7 +4,12 @@
 // number, a text with "ü" and "ß" and a selection, ticks a macro and sends the
 // form; the trial runtime's call log must then hold exactly those writes (the
 // text as ISO-8859-1 bytes). Sending the form again unchanged must write
-// nothing. Then it follows a navigation link and signs off. Screenshots of the
+// nothing. Then it follows a navigation link to the page that reloads itself
+// every 5 seconds: the reload goes on while nobody uses the page, waits while
+// a set point is being typed (no page reads in the call log, the text stays)
+// and while the page is hidden, resumes once the form is sent, and comes at
+// once when the page is shown again. Then it signs off, and the administration
+// interface's work-file page sends it on. Screenshots of the
 // login page and of a site page go to the build tree's e2e artifacts folder.
 'use strict';
 
@@ -39,6 +44,9 @@ function callsSince(offset) {
 function writesSince(offset) {
   return callsSince(offset).filter((l) => /^(setvarbyidx|startmacroidx)\t/.test(l));
 }
+function readsSince(offset) {
+  return callsSince(offset).filter((l) => /^getvar/.test(l));
+}
 
 // One XML-RPC call to the trial runtime, string parameters only.
 async function runtimeCall(method, ...params) {
@@ -51,6 +59,24 @@ async function runtimeCall(method, ...params) {
   });
   return res.text();
 }
+
+// Headless Chromium keeps every page visible (a second page brought to front,
+// another tab activated or the window minimised leave document.hidden false,
+// and the DevTools protocol has no visibility command), so the page's document
+// is told it is hidden or shown, with the event a browser sends. The event
+// comes after the evaluation has returned, since it may start a navigation.
+function setHidden(page, hidden) {
+  return page.evaluate((h) => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+    Object.defineProperty(document, 'visibilityState', { configurable: true,
+                                                         get: () => (h ? 'hidden' : 'visible') });
+    setTimeout(() => document.dispatchEvent(new Event('visibilitychange')), 0);
+  }, hidden);
+}
+
+// True while the page has not been replaced since markPage.
+function markPage(page) { return page.evaluate(() => { window.telvarinMark = 1; }); }
+function pageKept(page) { return page.evaluate(() => window.telvarinMark === 1); }
 
 // The row of an object table whose label cell holds the text.
 function row(page, label) {
@@ -125,6 +151,83 @@ async function main() {
     assert.strictEqual(await page.textContent('h1'), 'Au\u00dfen');
     await page.screenshot({ path: path.join(env.E2E_ARTIFACTS, 'page.png'), fullPage: true });
 
+    // Nobody uses the page: it reloads within its 5 seconds and reads the runtime.
+    const reload = (ms) => page.waitForNavigation({ timeout: ms });
+    offset = logSize();
+    await reload(8000);
+    assert.notDeepStrictEqual(readsSince(offset), []);
+
+    // What holds the reload, asked of the page's own script on elements added
+    // to its form. One evaluation: no tick can come between the steps.
+    const holds = await page.evaluate(() => {
+      const form = document.forms.FORM1;
+      const add = (html) => {
+        form.insertAdjacentHTML('beforeend', html);
+        return form.lastElementChild;
+      };
+      const seen = { fresh: refreshWaits() };
+      const choice = add('<select size=1><option>Aus</option><option>Ein</option></select>');
+      seen.selectionNoneMarked = refreshWaits();   // shows its first choice: unchanged
+      choice.selectedIndex = 1;
+      seen.selectionChanged = refreshWaits();
+      choice.selectedIndex = 0;
+      seen.selectionBack = refreshWaits();
+      const tick = add('<input type=checkbox name=x9 value=ON>');
+      tick.checked = true;
+      seen.ticked = refreshWaits();
+      tick.checked = false;
+      const text = form.querySelector('input[type=text]');
+      text.value = '30';
+      seen.typedNotFocused = refreshWaits();
+      form.reset();
+      seen.afterReset = refreshWaits();
+      form.querySelector('input[type=reset]').focus();
+      seen.resetButtonFocused = refreshWaits();
+      text.focus();
+      seen.fieldFocused = refreshWaits();
+      text.blur();
+      choice.remove();
+      tick.remove();
+      return seen;
+    });
+    assert.deepStrictEqual(holds, {
+      fresh: false, selectionNoneMarked: false, selectionChanged: true, selectionBack: false,
+      ticked: true, typedNotFocused: true, afterReset: false, resetButtonFocused: false,
+      fieldFocused: true,
+    });
+
+    // A set point being typed: 12 seconds without a reload or a page read.
+    const typed = row(page, 'Solltemperatur').locator('input[type=text]');
+    await markPage(page);
+    offset = logSize();
+    await typed.fill('23,5');
+    await page.waitForTimeout(12000);
+    assert.ok(await pageKept(page), 'the page was reloaded while typing');
+    assert.strictEqual(await typed.inputValue(), '23,5');
+    assert.deepStrictEqual(callsSince(offset), []);
+
+    // Sent: the value is written, and the reload goes on.
+    await Promise.all([page.waitForNavigation(), page.click('input[name="OKButton"]')]);
+    assert.deepStrictEqual(writesSince(offset), ['setvarbyidx\t10=23,5']);
+    assert.strictEqual(await typed.inputValue(), '23,5');
+    offset = logSize();
+    await reload(8000);
+    assert.notDeepStrictEqual(readsSince(offset), []);
+
+    // Hidden over two ticks: no reload, no read. Shown half an interval after
+    // the second tick: the reload comes at once, well before the third.
+    await markPage(page);
+    await setHidden(page, true);
+    offset = logSize();
+    await page.waitForTimeout(10500);
+    assert.ok(await pageKept(page), 'the page was reloaded while hidden');
+    assert.deepStrictEqual(callsSince(offset), []);
+    await Promise.all([reload(3000), setHidden(page, false)]);
+    assert.notDeepStrictEqual(readsSince(offset), []);
+
+    // The focus in the set point holds the reload while the test signs off.
+    await typed.focus();
+
     // Sign off; the session's links lead to the login page afterwards.
     const kitchen = await page.getAttribute('p.navics >> nth=0 >> a:has-text("K\u00fcche")', 'href');
     await Promise.all([page.waitForNavigation(),
@@ -132,6 +235,16 @@ async function main() {
     assert.match(await page.textContent('body'), /Abmeldung durchgef\u00fchrt/);
     await page.goto(new URL(kitchen, server).href);
     assert.strictEqual(await page.title(), 'Telvarin-Server Anmeldung');
+
+    // The administration interface's work-file page: its one script runs under
+    // the page's policy (allowed by its hash) and sends the browser on; quotes
+    // in the directory stay inside the script's strings.
+    let dialogs = 0;
+    page.on('dialog', (d) => { dialogs += 1; d.dismiss(); });
+    await page.goto(env.BASE_URL + "TelvarinInterface.ccc?WORKFILES&del&/a'+alert(1)+'/x.txt");
+    await page.waitForURL(/servmain\.ccc\?HTM=Workfiles\.cls&path=/);
+    assert.match(decodeURIComponent(page.url()), /path=\/a'\+alert\(1\)\+'$/);
+    assert.strictEqual(dialogs, 0);
   } finally {
     await context.close();
     fs.rmSync(profile, { recursive: true, force: true });

@@ -2,8 +2,9 @@
 # curl.sh ENV_FILE: end-to-end requests through lighttpd to the installed CGI
 # programs: the login page, a failed and a good sign-on (which has the server
 # compile the site with Sheetmaker first), pages with live values and
-# navigation, sign-off, an invalid session, the sign-on error page, and the
-# administration interface's commands with the trial runtime's call log.
+# navigation, sign-off, an invalid session, the sign-on error page, the
+# administration interface's commands with the trial runtime's call log, and
+# the login page's first part arriving before its time lock ends.
 set -uo pipefail
 export LC_ALL=C
 env_file=$1
@@ -112,6 +113,7 @@ check "error page from the ninth attempt" has $'Fehler - Ung\xFCltige Anmeldung'
 get "$admin?VERSION"
 check "admin VERSION" has "RESULT->1.1 - 101130"
 check "admin answers text/html" html_type
+check "admin pages run no script" grep -aiq "^Content-Security-Policy: default-src 'none'"$'\r'"\$" "$tmp/head"
 get "$admin?version"
 check "admin unknown command" has "ERROR INVALID CALL:version"
 get "$admin?GETVARBYNAME1&SOLL_BAD"
@@ -147,6 +149,14 @@ get "$admin?SETAUTH&&4711"
 check "SETAUTH with an empty text clears the code" has "RESULT->OK"
 get "$admin?VERSION"
 check "no access code after clearing" has "RESULT->1.1 - 101130"
+
+# The time lock of attempt 4 (16 s): the page up to "Zeitsperre" arrives
+# while the server still waits; the client gives up after 4 s.
+rm -f "$tmp/body"
+curl -s -N --max-time 4 -o "$tmp/body" "$server?SP=TELVARINSERVER&sitename=*&sid=&signoncounter=3"
+check "attempt 4 shows its number before the wait ends" has "4. Versuch"
+check "attempt 4: Zeitsperre before the wait ends" has "Zeitsperre"
+check "attempt 4: the rest only after the wait" lacks "</html>"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

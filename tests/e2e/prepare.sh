@@ -8,11 +8,11 @@
 # compiles it with Sheetmaker.
 set -euo pipefail
 set -a; source "$1"; source "$E2E_STATE/ports"; set +a
-source "$E2E_SOURCE/demo/box.sh"
+source "$E2E_SOURCE/scripts/lib/box.sh"
 
 cmake --install "$E2E_BUILD" >/dev/null
 box_place_site "$E2E_SOURCE/demo/site" "$E2E_SITE_DIR"
-rm -f "${E2E_RUNTIME_DIR}TELVARINSAUTH.DAT"
+rm -f "${E2E_RUNTIME_DIR}TELVARINSAUTH.DAT" "${E2E_SITE_DIR}SIGNONFAILS.DAT"
 touch -d '-2 minutes' "$E2E_SITE_DIR"/*.TVS
 box_runtime_files "$E2E_RUNTIME_DIR" "$RUNTIME_PORT" "$E2E_STATE/project.af"
 # An old AF time first, so that the runtime's touch shows once the reload is done.

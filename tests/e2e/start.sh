@@ -5,7 +5,7 @@
 # process ids in the state folder for the tests and for stop.sh.
 set -euo pipefail
 set -a; source "$1"; set +a
-source "$E2E_SOURCE/demo/box.sh"
+source "$E2E_SOURCE/scripts/lib/box.sh"
 
 # Leftovers of an earlier run that was not cleaned up.
 if [ -f "$E2E_STATE/pids" ]; then
@@ -21,22 +21,13 @@ box_start_runtime "$E2E_RUNTIME_BIN" "$E2E_STATE/project.txt" "$E2E_STATE" \
   --ablkrn "$E2E_STATE/ABLKRN.CFG" --af "$E2E_STATE/project.af"
 echo "$BOX_RUNTIME_PID" >> "$E2E_STATE/pids"
 
-# The free port can be taken between the look-up and lighttpd's bind: retry.
-for attempt in 1 2 3; do
-  port=$(box_free_port)
-  box_lighttpd_conf "$E2E_STATE/lighttpd.conf" "$E2E_STATE" "$port" \
-    "${E2E_CONF_DIR}50-telvarin.conf"
-  if box_start_lighttpd "$E2E_STATE/lighttpd.conf" "$E2E_STATE" "$port"; then
-    echo "$BOX_LIGHTTPD_PID" >> "$E2E_STATE/pids"
-    break
-  fi
-  [ "$attempt" -lt 3 ] || exit 1
-done
+box_serve "$E2E_STATE" "${E2E_CONF_DIR}50-telvarin.conf"
+echo "$BOX_LIGHTTPD_PID" >> "$E2E_STATE/pids"
 
 cat > "$E2E_STATE/ports" <<EOT
 RUNTIME_PORT=$BOX_RUNTIME_PORT
 RUNTIME_PID=$BOX_RUNTIME_PID
-HTTP_PORT=$port
-BASE_URL=http://127.0.0.1:$port$E2E_CGI_URL
+HTTP_PORT=$BOX_HTTP_PORT
+BASE_URL=http://127.0.0.1:$BOX_HTTP_PORT$E2E_CGI_URL
 EOT
 cat "$E2E_STATE/ports"

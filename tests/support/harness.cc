@@ -219,6 +219,14 @@ std::string SheetmakerBinary() {
 #endif
 }
 
+std::string SiteCheckBinary() {
+#ifdef SITECHECK_BIN
+  return SITECHECK_BIN;
+#else
+  return "";
+#endif
+}
+
 std::string TrialRuntimeBinary() {
 #ifdef TRIAL_RUNTIME_BIN
   return TRIAL_RUNTIME_BIN;

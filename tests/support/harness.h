@@ -30,6 +30,7 @@ ProcResult RunProgram(const std::string& program, const std::vector<std::string>
 std::string ServerBinary();     // TelvarinServer
 std::string InterfaceBinary();  // TelvarinInterface
 std::string SheetmakerBinary(); // Sheetmaker
+std::string SiteCheckBinary();  // SiteCheck
 std::string TrialRuntimeBinary();
 
 // A CGI request to TelvarinServer or TelvarinInterface: GET puts query into

@@ -127,6 +127,19 @@ class TrialConnection : public XmlRpcServerConnection {
   int answered_ = 0;
 };
 
+// The XML of an int inside depth arrays, written as text: the library's own
+// writer (and parser) would recurse once per level.
+std::string NestedAnswer(int depth) {
+  const std::string open = "<value><array><data>";
+  const std::string close = "</data></array></value>";
+  std::string xml;
+  xml.reserve(static_cast<size_t>(depth) * (open.size() + close.size()) + 32);
+  for (int i = 0; i < depth; ++i) xml += open;
+  xml += "<value><i4>1</i4></value>";
+  for (int i = 0; i < depth; ++i) xml += close;
+  return xml;
+}
+
 }  // namespace
 
 void SilenceXmlRpcLibrary() {
@@ -139,7 +152,16 @@ void SilenceXmlRpcLibrary() {
 
 TrialListener::TrialListener(TrialProject* project, const TrialBehaviour& behaviour,
                              std::FILE* log, const volatile std::sig_atomic_t* stop)
-    : project_(project), behaviour_(behaviour), log_(log), stop_(stop) {}
+    : project_(project), behaviour_(behaviour), log_(log), stop_(stop) {
+  // The same for every call: made once.
+  if (behaviour_.nested > 0) {
+    misfit_answer_ = NestedAnswer(behaviour_.nested);
+  } else if (behaviour_.huge_string) {
+    XmlRpcValue huge;
+    huge[0] = std::string(kHugeStringBytes, 'x');
+    misfit_answer_ = huge.toXml();
+  }
+}
 
 bool TrialListener::Listen(const std::string& host, int port, std::string* error) {
   addrinfo hints{};
@@ -224,6 +246,7 @@ std::string TrialListener::executeRequest(const std::string& request) {
 
   if (method == kMulticall && !behaviour_.no_multicall) return AnswerMulticall(params);
   if (Faults(method)) return generateFaultResponse(method + ": fault on request", 1);
+  if (!misfit_answer_.empty()) return generateResponse(misfit_answer_);
   TrialAnswer answer;
   try {
     answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);

@@ -1,6 +1,7 @@
 // listener.h: the trial runtime's XML-RPC server: listens on one address,
 // logs every call, answers it from the project (methods.h) and misbehaves on
-// request (faults, late answers, no answers, dropped connections, wrong types).
+// request (faults, late answers, no answers, dropped connections, wrong types,
+// answers nested too deep or too long).
 // Built on the library's XmlRpcServer; the library itself prints nothing.
 #pragma once
 
@@ -25,7 +26,12 @@ struct TrialBehaviour {
   int drop_after = -1;           // >= 0: on each connection, drop the call after that many answers
   bool no_multicall = false;     // "system.multicall" answers a fault, as an unknown method
   std::string multicall_shape;   // a wrong "system.multicall" answer (see README.md), or ""
+  int nested = 0;                // above 0: every answer is one int inside this many arrays
+  bool huge_string = false;      // every answer is one string of kHugeStringBytes
 };
+
+// The length of the string that --huge-string answers: twice what a caller reads.
+constexpr size_t kHugeStringBytes = 2 * 1024 * 1024;
 
 // Makes the library silent: an error handler and a log handler that drop
 // everything, verbosity 0. Call once before the first server or client is made.
@@ -67,4 +73,5 @@ class TrialListener : public XmlRpc::XmlRpcServer {
   const volatile std::sig_atomic_t* stop_;
   int port_ = 0;
   bool end_requested_ = false;
+  std::string misfit_answer_;  // the XML of --nested or --huge-string, else empty
 };

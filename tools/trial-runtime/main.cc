@@ -42,7 +42,8 @@ const char kUsage[] =
     "         [--port-file FILE] [--log FILE] [--ablkrn FILE --af FILE]\n"
     "         [--fault METHOD|all]... [--delay SECONDS] [--hang] [--drop] [--close]\n"
     "         [--wrong-types] [--refuse-writes] [--drop-after N] [--no-multicall]\n"
-    "         [--multicall-shape short|long|flat|odd-types|scalar]\n";
+    "         [--multicall-shape short|long|flat|odd-types|scalar]\n"
+    "         [--nested DEPTH] [--huge-string]\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "trial-runtime: " << message << "\n";
@@ -105,6 +106,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
           shape != "scalar")
         Fail("bad multicall shape \"" + shape + "\"");
     }
+    else if (option == "--nested") {
+      const std::string text = value();
+      if (!ParseIndex(text, &line.behaviour.nested) || line.behaviour.nested < 1)
+        Fail("bad depth \"" + text + "\"");
+    }
+    else if (option == "--huge-string") line.behaviour.huge_string = true;
     else Fail("unknown option " + option + "\n" + kUsage);
   }
   if (line.project.empty()) Fail(std::string("--project is required\n") + kUsage);
