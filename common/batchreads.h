@@ -3,7 +3,8 @@
 // remembers a runtime without "system.multicall" for as long as its project
 // (the AF file's stamp) stays the same: such a runtime costs one failed probe
 // per project change, not one per page.
-// Tested by batchreads_test.cc; the pages and compiles in tests/.
+// Tested by tests/server_page_test.cc and tests/sheetmaker_test.cc (pages and
+// compiles against runtimes with and without multicall, the marker renewed).
 #pragma once
 
 #include <deque>

@@ -161,6 +161,7 @@ class OneShotClient : public XmlRpc::XmlRpcClient {
 struct Link {
   std::unique_ptr<OneShotClient> client;
   bool answered = false;  // a call on the current connection got its answer
+  bool refused = false;   // the last call's answer broke the bounds (answerbounds.h)
   ~Link() {
     if (client) client->close();
   }
@@ -197,6 +198,7 @@ CallOutcome Exchange(Link& link, const char* method, const XmlRpcValue& params,
   }
   try {
     link.client->ForgetRefusal();
+    link.refused = false;
     const auto start = std::chrono::steady_clock::now();
     const bool carried_out = link.client->execute(method, params, *result, kCallTimeoutSeconds);
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
@@ -205,6 +207,7 @@ CallOutcome Exchange(Link& link, const char* method, const XmlRpcValue& params,
       // Its unread rest makes the connection useless for another call.
       const bool refused = link.client->AnswerRefused();
       link.Drop();
+      link.refused = refused;
       if (refused) return CallOutcome::kFault;
       if (spent.count() >= kCallTimeoutSeconds * 0.95) call_timed_out = true;
       return CallOutcome::kUnreachable;
@@ -323,8 +326,9 @@ void JudgeElement(const XmlRpcValue& element, RuntimeRead* read) {
 }
 
 // Up to kMulticallBatch reads from first in one "system.multicall". Returns
-// kNotOffered when the runtime answers it with a fault or no array, kUnknown
-// when it gave no answer (every read of the batch then has kUnreachable).
+// kNotOffered when the runtime answers it with a fault or no array, kRefused
+// when its answer broke the bounds, kUnknown when it gave no answer (every read
+// of the batch then has kUnreachable).
 MulticallSupport ReadBatch(Link& link, std::vector<RuntimeRead>& reads, size_t first,
                            size_t count) {
   XmlRpcValue calls;
@@ -342,6 +346,10 @@ MulticallSupport ReadBatch(Link& link, std::vector<RuntimeRead>& reads, size_t f
     for (size_t i = 0; i < count; ++i) reads[first + i].outcome = CallOutcome::kUnreachable;
     return MulticallSupport::kUnknown;
   }
+  // An answer beyond the bounds says nothing about "system.multicall" (the
+  // batch's values together may be what is too long): the reads go singly, each
+  // under the same bounds, and nothing is remembered.
+  if (link.refused) return MulticallSupport::kRefused;
   if (outcome == CallOutcome::kFault || answer.getType() != XmlRpcValue::TypeArray)
     return MulticallSupport::kNotOffered;
   // Elements beyond the batch are ignored; missing ones leave their read a fault.
@@ -369,6 +377,7 @@ MulticallSupport RuntimeReadMany(std::vector<RuntimeRead>* reads, bool use_multi
       const size_t count = std::min(reads->size() - next, static_cast<size_t>(kMulticallBatch));
       const MulticallSupport batch = ReadBatch(link, *reads, next, count);
       if (batch == MulticallSupport::kUnknown) return support;  // no runtime: nothing more to try
+      if (batch == MulticallSupport::kRefused) break;
       support = batch;
       if (batch == MulticallSupport::kNotOffered) break;
       next += count;

@@ -83,6 +83,7 @@ enum class MulticallSupport {
   kUnknown,     // not asked (none wanted, or no answer at all)
   kOffered,     // answered with an array
   kNotOffered,  // answered with a fault or a value that is no array
+  kRefused,     // within ReadBatch only: its answer broke the bounds of answerbounds.h
 };
 
 // Answers every read. With use_multicall, up to kMulticallBatch reads go in one

@@ -231,6 +231,12 @@ const BatchCase kBatchCases[] = {
     {"connection dropped", {"--drop"}, true, MulticallSupport::kUnknown, "uuuuu", "01234"},
     {"closed after each answer", {"--close", "--no-multicall"}, true,
      MulticallSupport::kNotOffered, "kkfkk", "p01234"},
+    // An answer beyond the bounds, to the multicall and to every single read
+    // after it: each read is refused alone, and nothing is learnt about multicall.
+    {"answers nested too deep", {"--nested", "100"}, true, MulticallSupport::kUnknown, "fffff",
+     "0123401234"},
+    {"answers a huge string", {"--huge-string"}, true, MulticallSupport::kUnknown, "fffff",
+     "0123401234"},
     // The dropped read goes once more on a new connection: a read may be repeated.
     {"drops the third call of a connection", {"--drop-after", "2", "--no-multicall"}, true,
      MulticallSupport::kNotOffered, "kkfkk", "p0112334"},

@@ -244,9 +244,9 @@ std::string TrialListener::executeRequest(const std::string& request) {
   for (double waited = 0; waited < behaviour_.delay_s && !*stop_; waited += 0.02)
     nanosleep(&step, nullptr);
 
+  if (!misfit_answer_.empty()) return generateResponse(misfit_answer_);  // whatever the method
   if (method == kMulticall && !behaviour_.no_multicall) return AnswerMulticall(params);
   if (Faults(method)) return generateFaultResponse(method + ": fault on request", 1);
-  if (!misfit_answer_.empty()) return generateResponse(misfit_answer_);
   TrialAnswer answer;
   try {
     answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);
