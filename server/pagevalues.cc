@@ -4,6 +4,8 @@
 // and the references of "HTML1" (section 20000) and "HTML2" (section 21000).
 #include "server/pagevalues.h"
 
+#include <vector>
+
 #include "common/batchreads.h"
 #include "server/objrows.h"
 #include "server/sitefiles.h"
@@ -38,10 +40,11 @@ void AddLineReads(int code, const std::string& line, std::vector<RuntimeRead>* r
 
 }  // namespace
 
-void FetchPageValues(const std::vector<std::string>& lines) {
+void FetchPageValues(std::FILE* file) {
   std::vector<RuntimeRead> reads;
   int code = 0;
-  for (const std::string& line : lines) {
+  std::string line;
+  while (ReadFileLine(file, &line)) {
     if (line[0] == '#') {
       std::string param;
       ReadPageHeader(line.substr(1), &code, &param);
@@ -49,6 +52,7 @@ void FetchPageValues(const std::vector<std::string>& lines) {
       AddLineReads(code, line, &reads);
     }
   }
+  std::rewind(file);
   ReadInBatches(&reads);
   fetched = AnswersOf(reads);
 }

@@ -6,12 +6,14 @@
 // Tested by tests/server_page_test.cc (whole pages with and without multicall).
 #pragma once
 
+#include <cstdio>
 #include <string>
-#include <vector>
 
 // Reads the values that the page file's lines (as ReadFileLine gives them) will
-// show, replacing any values fetched before.
-void FetchPageValues(const std::vector<std::string>& lines);
+// show, replacing any values fetched before, and rewinds the file for the page:
+// the file is read twice rather than held, so a page's memory does not grow
+// with its file.
+void FetchPageValues(std::FILE* file);
 
 // ReadVarByIdx(1, text) and ReadVarByName(1, name), answered from the values
 // fetched; each fetched answer is given once.

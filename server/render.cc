@@ -1,12 +1,12 @@
-// render.cc: RenderSitePage, the site page written from its page file: the
-// lines are read, the values they show fetched in one batch (pagevalues.h),
-// then every line is acted on in turn, so the file's order is the page's order. Settings lines go to sitefiles.cc, the heading line and the
+// render.cc: RenderSitePage, the site page written while its page file is
+// read: every line is acted on when it is read, so the file's order is the
+// page's order; only the values it shows are read ahead, in one pass of their
+// own (pagevalues.h). Settings lines go to sitefiles.cc, the heading line and the
 // navigation to pagehead.cc, table rows and HTML blocks to objrows.cc.
 // Tested by render_test.cc and tests/server_page_test.cc.
 #include "server/render.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "server/objrows.h"
 #include "common/output.h"
@@ -147,21 +147,18 @@ int RenderSitePage(const std::string& path) {
     WriteClosingTags();
     return 3;
   }
-  std::vector<std::string> lines;
-  std::string line;
-  while (ReadFileLine(file, &line)) lines.push_back(line);
-  std::fclose(file);
-
   // Every value the page shows, in one round trip, before any row is written.
-  FetchPageValues(lines);
+  FetchPageValues(file);
   PageWalk walk;
-  for (const std::string& page_line : lines) {
-    if (page_line[0] == '#') {
-      HandleHeaderLine(walk, page_line);
+  std::string line;
+  while (ReadFileLine(file, &line)) {
+    if (line[0] == '#') {
+      HandleHeaderLine(walk, line);
     } else {
-      HandleContentLine(walk, page_line);
+      HandleContentLine(walk, line);
     }
   }
+  std::fclose(file);
 
   // A page file that ends inside a table leaves it open, as the lines dictate.
   if (PageSettings.hasForm) WriteButtonRow();
