@@ -16,6 +16,7 @@
 
 #include "common/answerbounds.h"
 #include "common/config.h"
+#include "common/multicallanswer.h"
 #include "toolkit/strobj.h"
 
 using XmlRpc::XmlRpcValue;
@@ -350,23 +351,26 @@ MulticallSupport ReadBatch(Link& link, std::vector<RuntimeRead>& reads, size_t f
   // batch's values together may be what is too long): the reads go singly, each
   // under the same bounds, and nothing is remembered.
   if (link.refused) return MulticallSupport::kRefused;
-  if (outcome == CallOutcome::kFault || answer.getType() != XmlRpcValue::TypeArray)
-    return MulticallSupport::kNotOffered;
+  if (outcome == CallOutcome::kFault) return MulticallSupport::kNotOffered;
+  return JudgeMulticallAnswer(answer, &reads[first], count);
+}
+
+}  // namespace
+
+MulticallSupport JudgeMulticallAnswer(const XmlRpcValue& answer, RuntimeRead* reads,
+                                      size_t count) {
+  if (answer.getType() != XmlRpcValue::TypeArray) return MulticallSupport::kNotOffered;
   // Elements beyond the batch are ignored; missing ones leave their read a fault.
   const size_t answered = static_cast<size_t>(answer.size());
+  for (size_t i = 0; i < count; ++i) reads[i].outcome = CallOutcome::kFault;
   try {
-    for (size_t i = 0; i < count; ++i) {
-      RuntimeRead& read = reads[first + i];
-      read.outcome = CallOutcome::kFault;
-      if (i < answered) JudgeElement(answer[static_cast<int>(i)], &read);
-    }
+    for (size_t i = 0; i < count && i < answered; ++i)
+      JudgeElement(answer[static_cast<int>(i)], &reads[i]);
   } catch (const XmlRpc::XmlRpcException&) {
     // Not reached with the checks above; a read not yet judged stays a fault.
   }
   return MulticallSupport::kOffered;
 }
-
-}  // namespace
 
 MulticallSupport RuntimeReadMany(std::vector<RuntimeRead>* reads, bool use_multicall) {
   Link link;
