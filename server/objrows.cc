@@ -159,32 +159,42 @@ void WriteMacroRow(const std::string& record) {
 
 void WriteHTMLBlock(const std::string& text) { WriteLine(ReplaceVarRefs(text)); }
 
-std::vector<std::string> VarRefNames(const std::string& text) {
-  std::vector<std::string> names;
-  size_t p = text.find("%<");
-  while (p != std::string::npos) {
-    const size_t q = text.find('>', p + 1);
-    if (q == std::string::npos) break;
-    names.push_back(StrUpper(text.substr(p + 2, q - (p + 2))));
-    p = text.find("%<", q + 1);
-  }
-  return names;
-}
+namespace {
 
-std::string ReplaceVarRefs(const std::string& text) {
+// The reference walk of ReplaceVarRefs, with the value of each name from
+// value_of. The search resumes right after each inserted value: a value is
+// never searched for references, and a short one cannot hide the reference
+// that follows.
+template <typename ValueOf>
+std::string ReplaceVarRefsWith(const std::string& text, const ValueOf& value_of) {
   std::string result = text;
   size_t p = result.find("%<");
   size_t r = 0;
   while (p != std::string::npos && r <= static_cast<size_t>(kLastRefSearchStart)) {
     size_t q = result.find('>', p + 1);
     if (q == std::string::npos) break;
-    std::string name = StrUpper(result.substr(p + 2, q - (p + 2)));
-    std::string value = HtmlText(StrGetKeyRow(name, PageVarByName(name)));
+    std::string value = value_of(StrUpper(result.substr(p + 2, q - (p + 2))));
     result = result.substr(0, p) + value + result.substr(q + 1);
-    // Resume right after the inserted value: a value is never searched for
-    // references, and a short one cannot hide the reference that follows.
     r = p + value.size();
     p = result.find("%<", r);
   }
   return result;
+}
+
+}  // namespace
+
+std::vector<std::string> VarRefNames(const std::string& text) {
+  // With empty values the walk goes at least as far as with any others.
+  std::vector<std::string> names;
+  ReplaceVarRefsWith(text, [&names](const std::string& name) {
+    names.push_back(name);
+    return std::string();
+  });
+  return names;
+}
+
+std::string ReplaceVarRefs(const std::string& text) {
+  return ReplaceVarRefsWith(text, [](const std::string& name) {
+    return HtmlText(StrGetKeyRow(name, PageVarByName(name)));
+  });
 }
