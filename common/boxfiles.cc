@@ -41,5 +41,6 @@ std::string LoginWaitSlotPath(const std::string& site_dir, int slot) {
 
 std::string CompilerPath() { return std::string(kSiteDir) + kCompilerName; }
 std::string ControlFilePath() { return std::string(kRuntimeDir) + kControlFileName; }
+std::string NoMulticallPath() { return std::string(kSiteDir) + kNoMulticallFileName; }
 std::string RuntimeConfigPath() { return std::string(kRuntimeDir) + kRuntimeConfigFileName; }
 std::string AccessFilePath() { return std::string(kRuntimeDir) + kAccessFileName; }

@@ -16,6 +16,8 @@ constexpr char kSessionFileSuffix[] = ".SID";      // session file: site + id + 
 constexpr char kLockFileSuffix[] = ".LCK";         // the compiler's lock: site + suffix
 constexpr char kNoRuntimeFileSuffix[] = ".NRT";    // when a compile last found no runtime
 constexpr char kCompilerName[] = "Sheetmaker";     // the compiler, in the site directory
+// Holds the AF file's stamp when the runtime refused "system.multicall".
+constexpr char kNoMulticallFileName[] = "NOMULTICALL.DAT";
 // Sign-on guard files, one set for all sites (no site file name can be one of them).
 constexpr char kAttemptsFileName[] = "SIGNONFAILS.DAT";  // failed sign-ons per address
 constexpr char kAttemptsLockName[] = "SIGNONFAILS.LCK";  // held while it is rewritten
@@ -40,6 +42,7 @@ std::string AttemptsLockPath(const std::string& site_dir);
 std::string LoginWaitGuardPath(const std::string& site_dir);
 std::string LoginWaitSlotPath(const std::string& site_dir, int slot);  // slot 1, 2, ...
 std::string CompilerPath();       // kSiteDir + "Sheetmaker"
+std::string NoMulticallPath();    // kSiteDir + "NOMULTICALL.DAT"
 std::string ControlFilePath();    // kRuntimeDir + "CTLKRN.CFG"
 std::string RuntimeConfigPath();  // kRuntimeDir + "ABLKRN.CFG"
 std::string AccessFilePath();     // kRuntimeDir + "TELVARINSAUTH.DAT"

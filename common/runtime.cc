@@ -4,15 +4,19 @@
 #include "common/runtime.h"
 
 #include <flxmlrpc/XmlRpc.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 
 #include "common/answerbounds.h"
 #include "common/config.h"
+#include "common/multicallanswer.h"
 #include "toolkit/strobj.h"
 
 using XmlRpc::XmlRpcValue;
@@ -83,6 +87,8 @@ class OneShotClient : public XmlRpc::XmlRpcClient {
   using XmlRpcClient::XmlRpcClient;
   // Whether the last answer broke the bounds (the call then failed).
   bool AnswerRefused() const { return answer_refused_; }
+  // Before each call on a kept-open connection.
+  void ForgetRefusal() { answer_refused_ = false; }
 
  protected:
   bool readHeader() override {
@@ -151,32 +157,86 @@ class OneShotClient : public XmlRpc::XmlRpcClient {
   bool answer_refused_ = false;
 };
 
-// The one place where a call is made: a new one-shot client, a bounded wait, no
-// retry; the connection is closed after each call.
-CallOutcome Call(const char* method, const XmlRpcValue& params, XmlRpcValue* result) {
+// One connection to the runtime, kept open across the calls of a batch and
+// closed when the record goes. A single call uses a record of its own.
+struct Link {
+  std::unique_ptr<OneShotClient> client;
+  bool answered = false;  // a call on the current connection got its answer
+  bool refused = false;   // the last call's answer broke the bounds (answerbounds.h)
+  ~Link() {
+    if (client) client->close();
+  }
+  void Drop() {
+    if (client) client->close();
+    client.reset();
+    answered = false;
+  }
+};
+
+// Whether an open connection is still quietly waiting for the next request.
+// Anything to read on it (the runtime's close, or bytes nobody asked for) means
+// it cannot carry another call.
+bool IsIdle(OneShotClient& client) {
+  const int fd = client.getfd();
+  if (fd < 0) return false;
+  pollfd ready{fd, POLLIN, 0};
+  return poll(&ready, 1, 0) == 0;
+}
+
+// The one place where a call is made: one request on the link's connection
+// (opened when there is none), a bounded wait, never sent again here.
+CallOutcome Exchange(Link& link, const char* method, const XmlRpcValue& params,
+                     XmlRpcValue* result) {
   PrepareLibrary();
   if (call_timed_out) return CallOutcome::kUnreachable;
-  std::string host;
-  int port = 0;
-  if (!ParseAddress(AbKeURL, &host, &port)) return CallOutcome::kUnreachable;
+  if (link.client && !IsIdle(*link.client)) link.Drop();
+  if (!link.client) {
+    std::string host;
+    int port = 0;
+    if (!ParseAddress(AbKeURL, &host, &port)) return CallOutcome::kUnreachable;
+    link.client.reset(new OneShotClient(host.c_str(), port));
+    link.client->setKeepOpen(true);
+  }
   try {
-    OneShotClient client(host.c_str(), port);
-    client.setKeepOpen(true);
+    link.client->ForgetRefusal();
+    link.refused = false;
     const auto start = std::chrono::steady_clock::now();
-    const bool carried_out = client.execute(method, params, *result, kCallTimeoutSeconds);
+    const bool carried_out = link.client->execute(method, params, *result, kCallTimeoutSeconds);
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
-    client.close();
     if (!carried_out) {
       // An answer beyond the bounds came from a runtime that answers: a fault.
-      if (client.AnswerRefused()) return CallOutcome::kFault;
+      // Its unread rest makes the connection useless for another call.
+      const bool refused = link.client->AnswerRefused();
+      link.Drop();
+      link.refused = refused;
+      if (refused) return CallOutcome::kFault;
       if (spent.count() >= kCallTimeoutSeconds * 0.95) call_timed_out = true;
       return CallOutcome::kUnreachable;
     }
-    if (client.isFault()) return CallOutcome::kFault;
+    link.answered = true;
+    if (link.client->isFault()) return CallOutcome::kFault;
     return CallOutcome::kOk;
   } catch (const XmlRpc::XmlRpcException&) {
+    link.Drop();  // the answer could not be read: the connection's state is unknown
     return CallOutcome::kFault;
   }
+}
+
+// A single call on a connection of its own, closed after it.
+CallOutcome Call(const char* method, const XmlRpcValue& params, XmlRpcValue* result) {
+  Link link;
+  return Exchange(link, method, params, result);
+}
+
+// A read on a kept-open connection. A read is safe to repeat, so when the
+// runtime closed a connection that had answered before, the read goes once
+// more on a new one; a fresh connection that fails is not tried again.
+CallOutcome ReadCall(Link& link, const char* method, const XmlRpcValue& params,
+                     XmlRpcValue* result) {
+  const bool reused = link.client != nullptr && link.answered;
+  const CallOutcome outcome = Exchange(link, method, params, result);
+  if (outcome != CallOutcome::kUnreachable || !reused || call_timed_out) return outcome;
+  return Exchange(link, method, params, result);
 }
 
 // Answer element i of the expected type; false for any other shape.
@@ -233,26 +293,137 @@ int LookupIndex(const char* method, const std::string& name, CallOutcome* outcom
   return *outcome == CallOutcome::kOk ? index : -1;
 }
 
+const char* ReadMethod(ReadKind kind) {
+  switch (kind) {
+    case ReadKind::kVarByIdx: return "getvarbyidx";
+    case ReadKind::kVarByName: return "getvarbyname";
+    case ReadKind::kVarIdx: return "getvaridx";
+    case ReadKind::kObjIdx: return "getobjidx";
+  }
+  return "";
+}
+
+XmlRpcValue ReadParams(const RuntimeRead& read) {
+  if (read.kind == ReadKind::kVarByIdx || read.kind == ReadKind::kVarByName)
+    return Params(1, read.argument);
+  return Params(read.argument);
+}
+
+// Judges one answer (the method's own answer array) exactly as its single call
+// does: a text for the value reads, an int for the index lookups.
+void JudgeRead(const XmlRpcValue& answer, RuntimeRead* read) {
+  const bool ok = read->kind == ReadKind::kVarByIdx || read->kind == ReadKind::kVarByName
+                      ? AnswerString(answer, 0, &read->text)
+                      : AnswerInt(answer, 0, &read->number);
+  read->outcome = ok ? CallOutcome::kOk : CallOutcome::kFault;
+}
+
+// One element of a "system.multicall" answer: an array holding the call's
+// answer, or a fault struct. Anything else is that read's fault.
+void JudgeElement(const XmlRpcValue& element, RuntimeRead* read) {
+  read->outcome = CallOutcome::kFault;
+  if (element.getType() != XmlRpcValue::TypeArray || element.size() != 1) return;
+  JudgeRead(element[0], read);
+}
+
+// Up to kMulticallBatch reads from first in one "system.multicall". Returns
+// kNotOffered when the runtime answers it with a fault or no array, kRefused
+// when its answer broke the bounds, kUnknown when it gave no answer (every read
+// of the batch then has kUnreachable).
+MulticallSupport ReadBatch(Link& link, std::vector<RuntimeRead>& reads, size_t first,
+                           size_t count) {
+  XmlRpcValue calls;
+  calls.setSize(static_cast<int>(count));
+  for (size_t i = 0; i < count; ++i) {
+    const RuntimeRead& read = reads[first + i];
+    XmlRpcValue call;
+    call["methodName"] = std::string(ReadMethod(read.kind));
+    call["params"] = ReadParams(read);
+    calls[static_cast<int>(i)] = call;
+  }
+  XmlRpcValue answer;
+  const CallOutcome outcome = ReadCall(link, "system.multicall", Params(calls), &answer);
+  if (outcome == CallOutcome::kUnreachable) {
+    for (size_t i = 0; i < count; ++i) reads[first + i].outcome = CallOutcome::kUnreachable;
+    return MulticallSupport::kUnknown;
+  }
+  // An answer beyond the bounds says nothing about "system.multicall" (the
+  // batch's values together may be what is too long): the reads go singly, each
+  // under the same bounds, and nothing is remembered.
+  if (link.refused) return MulticallSupport::kRefused;
+  if (outcome == CallOutcome::kFault) return MulticallSupport::kNotOffered;
+  return JudgeMulticallAnswer(answer, &reads[first], count);
+}
+
 }  // namespace
 
-std::string ReadVarByName(int mode, const std::string& name) {
-  std::string answer;
-  switch (CallForString("getvarbyname", Params(mode, name), &answer)) {
-    case CallOutcome::kOk: return answer;
+MulticallSupport JudgeMulticallAnswer(const XmlRpcValue& answer, RuntimeRead* reads,
+                                      size_t count) {
+  if (answer.getType() != XmlRpcValue::TypeArray) return MulticallSupport::kNotOffered;
+  // Elements beyond the batch are ignored; missing ones leave their read a fault.
+  const size_t answered = static_cast<size_t>(answer.size());
+  for (size_t i = 0; i < count; ++i) reads[i].outcome = CallOutcome::kFault;
+  try {
+    for (size_t i = 0; i < count && i < answered; ++i)
+      JudgeElement(answer[static_cast<int>(i)], &reads[i]);
+  } catch (const XmlRpc::XmlRpcException&) {
+    // Not reached with the checks above; a read not yet judged stays a fault.
+  }
+  return MulticallSupport::kOffered;
+}
+
+MulticallSupport RuntimeReadMany(std::vector<RuntimeRead>* reads, bool use_multicall) {
+  Link link;
+  MulticallSupport support = MulticallSupport::kUnknown;
+  size_t next = 0;
+  if (use_multicall) {
+    while (next < reads->size()) {
+      const size_t count = std::min(reads->size() - next, static_cast<size_t>(kMulticallBatch));
+      const MulticallSupport batch = ReadBatch(link, *reads, next, count);
+      if (batch == MulticallSupport::kUnknown) return support;  // no runtime: nothing more to try
+      if (batch == MulticallSupport::kRefused) break;
+      support = batch;
+      if (batch == MulticallSupport::kNotOffered) break;
+      next += count;
+    }
+  }
+  for (; next < reads->size(); ++next) {
+    RuntimeRead& read = (*reads)[next];
+    XmlRpcValue answer;
+    read.outcome = ReadCall(link, ReadMethod(read.kind), ReadParams(read), &answer);
+    if (read.outcome == CallOutcome::kOk) JudgeRead(answer, &read);
+  }
+  return support;
+}
+
+std::string VarByNameResult(const RuntimeRead& read) {
+  switch (read.outcome) {
+    case CallOutcome::kOk: return read.text;
     case CallOutcome::kFault: return "error XN-2";
     case CallOutcome::kUnreachable: break;
   }
   return "error XN-1";
 }
 
-bool ReadVarByIdx(int mode, std::string& text) {
-  std::string answer;
-  if (CallForString("getvarbyidx", Params(mode, text), &answer) != CallOutcome::kOk) {
+bool VarByIdxResult(const RuntimeRead& read, std::string& text) {
+  if (read.outcome != CallOutcome::kOk) {
     text = "error XI-1";
     return false;
   }
-  text = answer;
+  text = read.text;
   return true;
+}
+
+std::string ReadVarByName(int mode, const std::string& name) {
+  RuntimeRead read;
+  read.outcome = CallForString("getvarbyname", Params(mode, name), &read.text);
+  return VarByNameResult(read);
+}
+
+bool ReadVarByIdx(int mode, std::string& text) {
+  RuntimeRead read;
+  read.outcome = CallForString("getvarbyidx", Params(mode, text), &read.text);
+  return VarByIdxResult(read, text);
 }
 
 int WriteVarByIdx(const std::string& command) {

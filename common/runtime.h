@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr double kCallTimeoutSeconds = 10.0;
 
@@ -58,6 +59,46 @@ int RuntimeGetObjIdx(const std::string& name, CallOutcome* outcome);
 // call that timed out: the compiler run of this request found no runtime, and
 // the page must not wait one more bound for it.
 void TreatRuntimeAsUnreachable();
+
+// --- Reads in batches ----------------------------------------------------------
+// The reads a page or a compile makes, asked together: each is answered exactly
+// as its single call above would be. Writes never go in a batch: a write is
+// never sent twice, and a batch may be.
+enum class ReadKind {
+  kVarByIdx,   // "getvarbyidx" (int 1, string index): text = "NAME=value"
+  kVarByName,  // "getvarbyname" (int 1, string name): text = "NAME=value"
+  kVarIdx,     // "getvaridx" (string name): number = index
+  kObjIdx,     // "getobjidx" (string name): number = index
+};
+struct RuntimeRead {
+  ReadKind kind = ReadKind::kVarByIdx;
+  std::string argument;                           // index text or name, sent as is
+  CallOutcome outcome = CallOutcome::kUnreachable;  // set by RuntimeReadMany
+  std::string text;                               // kVarByIdx, kVarByName when kOk
+  int number = -1;                                // kVarIdx, kObjIdx when kOk
+};
+
+// What a batch learnt about "system.multicall".
+enum class MulticallSupport {
+  kUnknown,     // not asked (none wanted, or no answer at all)
+  kOffered,     // answered with an array
+  kNotOffered,  // answered with a fault or a value that is no array
+  kRefused,     // within ReadBatch only: its answer broke the bounds of answerbounds.h
+};
+
+// Answers every read. With use_multicall, up to kMulticallBatch reads go in one
+// "system.multicall" per round trip; each element of its answer is judged alone
+// (a fault, a wrong type, a missing element gives that read kFault). When the
+// runtime does not offer it (kNotOffered), or without use_multicall, every read
+// is its own call, all on one kept-open connection; a connection that the
+// runtime closed after an answer is opened again once for the next read. The
+// bounded wait holds per round trip, and after one timeout the rest fail at once.
+constexpr int kMulticallBatch = 500;
+MulticallSupport RuntimeReadMany(std::vector<RuntimeRead>* reads, bool use_multicall);
+
+// What ReadVarByName and ReadVarByIdx give for a read answered in a batch.
+std::string VarByNameResult(const RuntimeRead& read);
+bool VarByIdxResult(const RuntimeRead& read, std::string& text);
 
 // For tests that make several runs in one process: forget that a call timed out.
 void ResetRuntimeClientState();

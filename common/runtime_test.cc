@@ -184,4 +184,112 @@ TEST_F(RuntimeCalls, HungRuntimeCostsOneBoundedWait) {
   EXPECT_LE(runtime_->Calls().size(), 1u);  // the later calls never reached it
 }
 
+
+// Reads of every kind, answered by one batch as by their single calls.
+std::vector<RuntimeRead> SomeReads() {
+  const std::pair<ReadKind, const char*> wanted[] = {
+      {ReadKind::kVarByIdx, "12"},       {ReadKind::kVarByName, "FARBE"},
+      {ReadKind::kVarByIdx, "99"},  // unknown index: a fault
+      {ReadKind::kVarIdx, "LICHT"}, {ReadKind::kObjIdx, "ALLESAUS"}};
+  std::vector<RuntimeRead> reads;
+  for (const auto& w : wanted) {
+    RuntimeRead read;
+    read.kind = w.first;
+    read.argument = w.second;
+    reads.push_back(read);
+  }
+  return reads;
+}
+const char* const kSomeReadsCalls[] = {"getvarbyidx\t1\t12", "getvarbyname\t1\tFARBE",
+                                       "getvarbyidx\t1\t99", "getvaridx\tLICHT",
+                                       "getobjidx\tALLESAUS"};
+
+struct BatchCase {
+  const char* label;
+  std::vector<std::string> options;
+  bool use_multicall;
+  MulticallSupport support;
+  const char* outcomes;  // per read: 'k' kOk, 'f' kFault, 'u' kUnreachable
+  const char* calls;     // the log: 'p' the refused "system.multicall", a digit that read
+};
+const BatchCase kBatchCases[] = {
+    {"multicall", {}, true, MulticallSupport::kOffered, "kkfkk", "01234"},
+    {"singles wanted", {}, false, MulticallSupport::kUnknown, "kkfkk", "01234"},
+    {"not offered", {"--no-multicall"}, true, MulticallSupport::kNotOffered, "kkfkk", "p01234"},
+    {"answered an int", {"--multicall-shape", "scalar"}, true, MulticallSupport::kNotOffered,
+     "kkfkk", "0123401234"},
+    {"one element a fault", {"--fault", "getvaridx"}, true, MulticallSupport::kOffered, "kkffk",
+     "01234"},
+    {"every second of a wrong type", {"--multicall-shape", "odd-types"}, true,
+     MulticallSupport::kOffered, "kfffk", "01234"},
+    {"last element missing", {"--multicall-shape", "short"}, true, MulticallSupport::kOffered,
+     "kkfkf", "01234"},
+    {"an element too many", {"--multicall-shape", "long"}, true, MulticallSupport::kOffered,
+     "kkfkk", "01234"},
+    {"elements not wrapped", {"--multicall-shape", "flat"}, true, MulticallSupport::kOffered,
+     "fffff", "01234"},
+    {"connection dropped", {"--drop"}, true, MulticallSupport::kUnknown, "uuuuu", "01234"},
+    {"closed after each answer", {"--close", "--no-multicall"}, true,
+     MulticallSupport::kNotOffered, "kkfkk", "p01234"},
+    // An answer beyond the bounds, to the multicall and to every single read
+    // after it: each read is refused alone, and nothing is learnt about multicall.
+    {"answers nested too deep", {"--nested", "100"}, true, MulticallSupport::kUnknown, "fffff",
+     "0123401234"},
+    {"answers a huge string", {"--huge-string"}, true, MulticallSupport::kUnknown, "fffff",
+     "0123401234"},
+    // The dropped read goes once more on a new connection: a read may be repeated.
+    {"drops the third call of a connection", {"--drop-after", "2", "--no-multicall"}, true,
+     MulticallSupport::kNotOffered, "kkfkk", "p0112334"},
+};
+
+TEST_F(RuntimeCalls, BatchesJudgeEachReadAlone) {
+  for (const BatchCase& c : kBatchCases) {
+    SCOPED_TRACE(c.label);
+    Start(c.options);
+    std::vector<RuntimeRead> reads = SomeReads();
+    EXPECT_EQ(c.support, RuntimeReadMany(&reads, c.use_multicall));
+    std::string outcomes;
+    for (const RuntimeRead& read : reads)
+      outcomes += read.outcome == CallOutcome::kOk      ? 'k'
+                  : read.outcome == CallOutcome::kFault ? 'f'
+                                                        : 'u';
+    EXPECT_EQ(c.outcomes, outcomes);
+    // An answer is the one its single call gives.
+    if (outcomes[0] == 'k') {
+      EXPECT_EQ("TEMP=21.5", reads[0].text);
+    }
+    if (outcomes[1] == 'k') {
+      EXPECT_EQ("FARBE=\"Gr\xFCn\"", reads[1].text);
+    }
+    if (outcomes[3] == 'k') {
+      EXPECT_EQ(5, reads[3].number);
+    }
+    if (outcomes[4] == 'k') {
+      EXPECT_EQ(15, reads[4].number);
+    }
+    std::vector<std::string> want;
+    for (const char* k = c.calls; *k != '\0'; ++k)
+      want.push_back(*k == 'p' ? "system.multicall" : kSomeReadsCalls[*k - '0']);
+    EXPECT_EQ(want, runtime_->Calls());
+  }
+}
+
+// More reads than one multicall takes: every answer still lands on its own read.
+TEST_F(RuntimeCalls, BatchesBeyondTheBound) {
+  Start();
+  std::vector<RuntimeRead> reads(2 * kMulticallBatch + 3);
+  for (size_t i = 0; i < reads.size(); ++i) {
+    reads[i].kind = i % 2 == 0 ? ReadKind::kVarIdx : ReadKind::kObjIdx;
+    reads[i].argument = i % 3 == 0 ? "TEMP" : "ALLESAUS";
+  }
+  EXPECT_EQ(MulticallSupport::kOffered, RuntimeReadMany(&reads, true));
+  for (size_t i = 0; i < reads.size(); ++i) {
+    const bool known = (i % 2 == 0) == (i % 3 == 0);  // a variable's or a macro's name
+    const int want = !known ? -1 : i % 2 == 0 ? 12 : 15;
+    ASSERT_EQ(CallOutcome::kOk, reads[i].outcome) << i;
+    ASSERT_EQ(want, reads[i].number) << i;
+  }
+  EXPECT_EQ(reads.size(), runtime_->Calls().size());
+}
+
 }  // namespace

@@ -1,14 +1,17 @@
 // answer_fuzz.cc: the bounds of a runtime answer (AnswerWithinBounds) over any
-// answer body, and the XML-RPC library's parser over every body that passes
-// them, as a call hands it over.
-// Promises checked: a body beyond kMaxAnswerBytes never passes, and a body
-// that passes is parsed without a crash (the parser recurses once per array
-// or struct, so a deeper one would overflow the stack).
+// answer body, the XML-RPC library's parser over every body that passes them,
+// as a call hands it over, and each parsed value judged as the answer of a
+// "system.multicall" of three reads of different kinds.
+// Promises checked: a body beyond kMaxAnswerBytes never passes, a body that
+// passes is parsed without a crash (the parser recurses once per array or
+// struct, so a deeper one would overflow the stack), and a multicall answer of
+// any shape gives each read kOk or kFault, never a crash.
 #include <string>
 
 #include <flxmlrpc/XmlRpc.h>
 
 #include "common/answerbounds.h"
+#include "common/multicallanswer.h"
 #include "fuzz/fuzz_support.h"
 
 using fuzzsupport::Require;
@@ -30,6 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int offset = static_cast<int>(at);
     try {
       XmlRpc::XmlRpcValue value(body, &offset);
+      RuntimeRead reads[3];
+      reads[0].kind = ReadKind::kVarByIdx;
+      reads[1].kind = ReadKind::kVarIdx;
+      reads[2].kind = ReadKind::kVarByName;
+      if (JudgeMulticallAnswer(value, reads, 3) == MulticallSupport::kOffered) {
+        for (const RuntimeRead& read : reads)
+          Require(read.outcome != CallOutcome::kUnreachable, "every read judged");
+      }
     } catch (const XmlRpc::XmlRpcException&) {
     }
   }

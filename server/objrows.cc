@@ -1,6 +1,6 @@
 // objrows.cc: object rows, macro rows and HTML blocks of a site page, and the
-// form field names of editable values. Every value comes from the runtime at the
-// moment its row is written (runtime.h); nothing is cached. Texts from the page
+// form field names of editable values. Every value comes from the runtime, read
+// for the whole page before it is written (pagevalues.h). Texts from the page
 // file are the author's HTML and written as they are; every value from the
 // runtime goes through htmlescape.h, while the form field codes are computed
 // on the value as the runtime gave it.
@@ -9,8 +9,8 @@
 
 #include "common/htmlescape.h"
 #include "common/output.h"
-#include "common/runtime.h"
 #include "server/formfield.h"
+#include "server/pagevalues.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -124,7 +124,7 @@ void WriteObjectRow(const std::string& record) {
     value = kInvalidIndexText;
   } else {
     std::string answer = index;
-    if (!ReadVarByIdx(1, answer)) {
+    if (!PageVarByIdx(answer)) {
       value = kNoValueText;
     } else {
       size_t eq = answer.find('=');
@@ -159,20 +159,42 @@ void WriteMacroRow(const std::string& record) {
 
 void WriteHTMLBlock(const std::string& text) { WriteLine(ReplaceVarRefs(text)); }
 
-std::string ReplaceVarRefs(const std::string& text) {
+namespace {
+
+// The reference walk of ReplaceVarRefs, with the value of each name from
+// value_of. The search resumes right after each inserted value: a value is
+// never searched for references, and a short one cannot hide the reference
+// that follows.
+template <typename ValueOf>
+std::string ReplaceVarRefsWith(const std::string& text, const ValueOf& value_of) {
   std::string result = text;
   size_t p = result.find("%<");
   size_t r = 0;
   while (p != std::string::npos && r <= static_cast<size_t>(kLastRefSearchStart)) {
     size_t q = result.find('>', p + 1);
     if (q == std::string::npos) break;
-    std::string name = StrUpper(result.substr(p + 2, q - (p + 2)));
-    std::string value = HtmlText(StrGetKeyRow(name, ReadVarByName(1, name)));
+    std::string value = value_of(StrUpper(result.substr(p + 2, q - (p + 2))));
     result = result.substr(0, p) + value + result.substr(q + 1);
-    // Resume right after the inserted value: a value is never searched for
-    // references, and a short one cannot hide the reference that follows.
     r = p + value.size();
     p = result.find("%<", r);
   }
   return result;
+}
+
+}  // namespace
+
+std::vector<std::string> VarRefNames(const std::string& text) {
+  // With empty values the walk goes at least as far as with any others.
+  std::vector<std::string> names;
+  ReplaceVarRefsWith(text, [&names](const std::string& name) {
+    names.push_back(name);
+    return std::string();
+  });
+  return names;
+}
+
+std::string ReplaceVarRefs(const std::string& text) {
+  return ReplaceVarRefsWith(text, [](const std::string& name) {
+    return HtmlText(StrGetKeyRow(name, PageVarByName(name)));
+  });
 }

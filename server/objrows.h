@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // On when the page's column list (OBJCOLS) holds "1x", so an input column of a
 // read-only row stays empty. Set anew by every object row before its cells.
@@ -13,8 +14,8 @@ extern bool hasValueColumn;
 
 // One table row for an "OBJROW" record ("@"-fields: 2 label, 3 editable when it
 // starts with "1", 5 index, 6 kind, 8 choices of a selection, 10 size template).
-// Reads the value by index from the runtime; an answer without "=" after its
-// first byte gives no row at all.
+// Takes the value by index from the page's values (pagevalues.h); an answer
+// without "=" after its first byte gives no row at all.
 void WriteObjectRow(const std::string& record);
 
 // The cell writers of an object row. from_runtime tells a value read from the
@@ -40,3 +41,7 @@ void WriteHTMLBlock(const std::string& text);
 // right after each inserted value; a "%<" without a later ">" ends it.
 std::string ReplaceVarRefs(const std::string& text);
 
+// The names (upper-cased) whose values ReplaceVarRefs may ask for, in order:
+// the references of the text as it stands, since no inserted value is searched
+// (at most a few more than it asks for, when long values end its walk early).
+std::vector<std::string> VarRefNames(const std::string& text);

@@ -1,6 +1,7 @@
 // render.cc: RenderSitePage, the site page written while its page file is
 // read: every line is acted on when it is read, so the file's order is the
-// page's order. Settings lines go to sitefiles.cc, the heading line and the
+// page's order; only the values it shows are read ahead, in one pass of their
+// own (pagevalues.h). Settings lines go to sitefiles.cc, the heading line and the
 // navigation to pagehead.cc, table rows and HTML blocks to objrows.cc.
 // Tested by render_test.cc and tests/server_page_test.cc.
 #include "server/render.h"
@@ -12,6 +13,7 @@
 #include "server/objrows.h"
 #include "common/output.h"
 #include "server/pagehead.h"
+#include "server/pagevalues.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
@@ -164,6 +166,8 @@ int RenderSitePage(const std::string& path, const std::string& form_stamp,
     WriteClosingTags();
     return 3;
   }
+  // Every value the page shows, in one round trip, before any row is written.
+  FetchPageValues(file);
   PageWalk walk;
   walk.notices = notices;
   std::string line;

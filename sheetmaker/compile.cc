@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <ctime>
 
+#include "common/batchreads.h"
 #include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/paths.h"
@@ -43,6 +45,42 @@ std::string FillIndex(const std::string& line, size_t key_length, int index_fiel
   return ReplaceField(line, index_field, value, kFieldSeparator);
 }
 
+// The lookups of one page file's names: all of them asked in one batch before
+// the file is rewritten, each answer given once; a name with no answer left (the
+// file changed in between) is looked up alone.
+IndexLookup FetchedLookup(BatchAnswers* answers, ReadKind kind, const IndexLookup& alone) {
+  return [answers, kind, alone](const std::string& name, CallOutcome* outcome) {
+    RuntimeRead read;
+    if (!TakeAnswer(answers, kind, name, &read)) return alone(name, outcome);
+    *outcome = read.outcome;
+    return read.outcome == CallOutcome::kOk ? read.number : -1;
+  };
+}
+
+BatchAnswers FetchPageIndices(const std::string& path) {
+  std::vector<std::string> raw;
+  std::vector<RuntimeRead> reads;
+  if (ReadRawLines(path, &raw)) {
+    for (const std::string& line : raw) {
+      if (line.size() < kShortestKeptLine) continue;
+      const std::string text = DropCarriageReturn(line);
+      RuntimeRead read;
+      if (BeginsWith(text, kObjRowKey)) {
+        read.kind = ReadKind::kVarIdx;
+        read.argument = StrGetIndex(text.substr(sizeof(kObjRowKey) - 1), 1, kFieldSeparator);
+      } else if (BeginsWith(text, kMacroKey)) {
+        read.kind = ReadKind::kObjIdx;
+        read.argument = StrGetIndex(text.substr(sizeof(kMacroKey) - 1), 1, kFieldSeparator);
+      } else {
+        continue;
+      }
+      reads.push_back(read);
+    }
+  }
+  ReadInBatches(&reads);
+  return AnswersOf(reads);
+}
+
 // A project file dated in the future (a clock behind the AF time) would leave
 // the freshly written site definition file older than it, and every request
 // would compile again: its time is raised to the AF file's.
@@ -56,6 +94,19 @@ void KeepSiteNoOlderThanProject(const std::string& site_path) {
   times[1].tv_sec = static_cast<time_t>(*af_time);
   times[1].tv_nsec = 0;
   utimensat(AT_FDCWD, site_path.c_str(), times, 0);
+}
+
+// Whether the file at path holds exactly content (false when it cannot be read).
+bool HoldsExactly(const std::string& path, const std::string& content) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::string text;
+  char buffer[16384];
+  size_t got;
+  while (text.size() <= content.size() && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    text.append(buffer, got);
+  std::fclose(file);
+  return text == content;
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
@@ -108,7 +159,11 @@ int UpdatePageFile(const std::string& path, const IndexLookup& var_idx,
     // Without a runtime no index can be trusted: the page stays as it was.
     if (runtime_gone) return kFileRuntimeGone;
   }
-  return ReplaceFileContent(path, JoinLines(lines)) ? kFileDone : kFileNotWritten;
+  // A page file that already reads so is left alone: a compile after a project
+  // change that moved none of its indices costs no rewrite (and no fsync).
+  const std::string content = JoinLines(lines);
+  if (HoldsExactly(path, content)) return kFileDone;
+  return ReplaceFileContent(path, content) ? kFileDone : kFileNotWritten;
 }
 
 int CopyFileLines(const std::string& source, const std::string& target) {
@@ -157,7 +212,11 @@ int RunSheetmaker(const std::vector<std::string>& args) {
     // must not make the compiler rewrite a file outside the site's own.
     if (!IsValidName(page)) continue;
     const std::string page_path = PageFilePath(kSiteDir, site, page);
-    if (UpdatePageFile(page_path) == kFileRuntimeGone) {
+    BatchAnswers answers = FetchPageIndices(page_path);
+    const int result =
+        UpdatePageFile(page_path, FetchedLookup(&answers, ReadKind::kVarIdx, RuntimeGetVarIdx),
+                       FetchedLookup(&answers, ReadKind::kObjIdx, RuntimeGetObjIdx));
+    if (result == kFileRuntimeGone) {
       WriteNoRuntimeRecord(no_runtime_record, time(nullptr));
       return kExitNoRuntime;
     }

@@ -61,9 +61,10 @@ std::string CompilePageLine(const std::string& line, const IndexLookup& var_idx,
                             const IndexLookup& obj_idx, bool* runtime_gone);
 
 // Rewrites one page file: lines shorter than two bytes (a lone CR counts as one)
-// are dropped, line ends become a single LF, index fields are filled in. Returns
-// kFileDone, kFileNotFound (nothing created), kFileNotWritten or kFileRuntimeGone
-// (in both the file is as it was).
+// are dropped, line ends become a single LF, index fields are filled in; a file
+// that already reads so is not written at all. Returns kFileDone, kFileNotFound
+// (nothing created), kFileNotWritten or kFileRuntimeGone (in both the file is as
+// it was).
 int UpdatePageFile(const std::string& path, const IndexLookup& var_idx = RuntimeGetVarIdx,
                    const IndexLookup& obj_idx = RuntimeGetObjIdx);
 

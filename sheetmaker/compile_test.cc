@@ -159,6 +159,17 @@ TEST_F(CompileFiles, PageFileRewritten) {
       "MACRO=AllesAus@Alles aus@40\n",
       Read(page));
   EXPECT_FALSE(Exists(TempPathOf(page)));
+  // Compiled again with the same indices: the file is not rewritten at all.
+  const FileStamp compiled = StampOf(page);
+  EXPECT_EQ(kFileDone, UpdatePageFile(page, runtime.Lookup("getvaridx"),
+                                      runtime.Lookup("getobjidx")));
+  EXPECT_TRUE(SameStamp(compiled, StampOf(page)));
+  // One index moved: rewritten.
+  runtime.indices["Licht"] = 13;
+  EXPECT_EQ(kFileDone, UpdatePageFile(page, runtime.Lookup("getvaridx"),
+                                      runtime.Lookup("getobjidx")));
+  EXPECT_FALSE(SameStamp(compiled, StampOf(page)));
+  EXPECT_NE(std::string::npos, Read(page).find("@1@x@13@N\n"));
 }
 
 TEST_F(CompileFiles, PageFileShortLastLineWithoutLineEndDropped) {

@@ -74,7 +74,10 @@ std::string NoticeAboveTable(const std::string& notice) {
   return kNoticeStart + notice + "</p>\n<table ID=TabObj";
 }
 
-class ServerForm : public ::testing::Test {
+// Each test runs against a runtime that offers "system.multicall" and one that
+// does not and drops every fourth call of a connection: a write is never sent
+// twice, whichever way the page's reads go.
+class ServerForm : public ::testing::TestWithParam<std::vector<std::string>> {
  protected:
   void SetUp() override {
     testsupport::ResetFixedDirs();
@@ -91,8 +94,12 @@ class ServerForm : public ::testing::Test {
     sid_ = page.substr(at + key.size(), page.find('>', at) - at - key.size());
     runtime_->ClearCalls();
   }
+  std::vector<std::string> Options(std::vector<std::string> more = {}) {
+    more.insert(more.end(), GetParam().begin(), GetParam().end());
+    return more;
+  }
   void StartRuntime(const std::vector<std::string>& options) {
-    runtime_.reset(new TrialRuntime(kProject, options));
+    runtime_.reset(new TrialRuntime(kProject, Options(options)));
     ASSERT_TRUE(runtime_->Start(RuntimeDir() + "CTLKRN.CFG"));
   }
   std::string Send(const std::string& request, bool post, const Env& env = {}) {
@@ -138,7 +145,7 @@ std::string Repeated(const std::string& fields, int times) {
   return out;
 }
 
-TEST_F(ServerForm, WritesWhatThePageOffersOnceAndOnlyFromItsOwnSite) {
+TEST_P(ServerForm, WritesWhatThePageOffersOnceAndOnlyFromItsOwnSite) {
   const Calls kWrite = {"setvarbyidx\t12=22", "startmacroidx\t15"};
   const FormCase cases[] = {
       {"", {}, true, "", {}},
@@ -285,7 +292,7 @@ TEST(ServerFormValues, RuntimeValuesCannotScriptThePageAndComeBackUnchanged) {
   }
 }
 
-TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
+TEST_P(ServerForm, RefusedWriteStopsTheWalk) {
   StartRuntime({"--refuse-writes"});
   const std::string page = Send(Form("x15=ON&N12q21p5=2&U5qEin=Aus&x15=ON"), true);
   EXPECT_EQ((Calls{"startmacroidx\t15", "setvarbyidx\t12=2"}), Changes());
@@ -293,7 +300,7 @@ TEST_F(ServerForm, RefusedWriteStopsTheWalk) {
   EXPECT_FALSE(Has(page, kPageTitle));
 }
 
-TEST_F(ServerForm, LoginFormAppliesNoFields) {
+TEST_P(ServerForm, LoginFormAppliesNoFields) {
   const std::string page = Send(
       "SP=HAUS&sitename=*&sid=xxx&signoncounter=1&User=anna&Passw=geheim&N12q21p5=5&x15=ON",
       true);
@@ -301,20 +308,20 @@ TEST_F(ServerForm, LoginFormAppliesNoFields) {
   EXPECT_EQ(Calls{}, Changes());
 }
 
-TEST_F(ServerForm, FormWithoutSessionAppliesNothing) {
+TEST_P(ServerForm, FormWithoutSessionAppliesNothing) {
   const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q21p5=5&x15=ON", true);
   EXPECT_TRUE(Has(page, "<title>Telvarin-Server Anmeldung</title>"));
   EXPECT_EQ(Calls{}, Changes());
 }
 
-TEST_F(ServerForm, FreeAddressAppliesTheFieldsOfAStaleSession) {
+TEST_P(ServerForm, FreeAddressAppliesTheFieldsOfAStaleSession) {
   testsupport::WriteFile(SiteDir() + "HAUS.TVS", "FREEIPS=(ALL)\nSTARTPAGE=Wohnen\n");
   const std::string page = Send("SP=HAUS&sitename=Wohnen&sid=1&N12q21p5=5", false);
   EXPECT_EQ(Calls{"setvarbyidx\t12=5"}, Changes());
   EXPECT_TRUE(Has(page, kPageTitle));
 }
 
-TEST_F(ServerForm, RuntimeDownGivesTheErrorPage) {
+TEST_P(ServerForm, RuntimeDownGivesTheErrorPage) {
   runtime_->Stop();
   EXPECT_TRUE(Has(Send(Form("N12q21p5=22"), true), kBadParameters));
   // Nothing to write and a macro whose start fails: the page, without values.
@@ -351,7 +358,7 @@ void WaitForNextSecond() {
   while (time(nullptr) == now) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-TEST_F(ServerForm, FormFromBeforeARenumberingWritesNothing) {
+TEST_P(ServerForm, FormFromBeforeARenumberingWritesNothing) {
   const std::string compiler = testsupport::SheetmakerBinary();
   if (compiler.empty()) GTEST_SKIP() << "Sheetmaker is not part of this build";
   ASSERT_EQ(0, symlink(compiler.c_str(), (SiteDir() + "Sheetmaker").c_str()));
@@ -407,5 +414,13 @@ TEST_F(ServerForm, FormFromBeforeARenumberingWritesNothing) {
        {{"QUERY_STRING", new_action.substr(new_action.find('?') + 1)}});
   EXPECT_EQ((Calls{"setvarbyidx\t13=19", "startmacroidx\t16"}), Changes());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Runtimes, ServerForm,
+    ::testing::Values(std::vector<std::string>{},
+                      std::vector<std::string>{"--no-multicall", "--drop-after", "3"}),
+    [](const ::testing::TestParamInfo<std::vector<std::string>>& p) {
+      return p.param.empty() ? "Multicall" : "NoMulticallDropping";
+    });
 
 }  // namespace

@@ -2,12 +2,14 @@
 // the test build's site directory: the rewrite rules of page files and the site
 // definition file, the exit statuses, a runtime that does not know a name or
 // cannot be reached, the site's lock, and two compiles at once and a runtime
-// killed in the middle of a compile.
+// killed in the middle of a compile. Every test runs against a runtime that
+// offers "system.multicall" and one that does not: the files are the same.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -106,20 +108,40 @@ bool SameTime(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-class SheetmakerTest : public ::testing::Test {
+// The refused probe of a runtime without "system.multicall".
+constexpr char kProbe[] = "system.multicall";
+
+class SheetmakerTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     if (SheetmakerBinary().empty()) GTEST_SKIP() << "Sheetmaker is not part of this build";
     ResetFixedDirs();
   }
-  void StartRuntime(const std::vector<std::string>& options = {}) {
+  // GetParam(): the runtime offers "system.multicall".
+  void StartRuntime(std::vector<std::string> options = {}) {
+    if (!GetParam()) options.push_back("--no-multicall");
     runtime_.reset(new TrialRuntime(kProject, options));
     ASSERT_TRUE(runtime_->Start(RuntimeDir() + "CTLKRN.CFG"));
+  }
+  // The lookups received, the probe left out.
+  std::vector<std::string> Lookups() const {
+    std::vector<std::string> calls = runtime_->Calls();
+    calls.erase(std::remove(calls.begin(), calls.end(), kProbe), calls.end());
+    return calls;
+  }
+  size_t Probes() const {
+    const std::vector<std::string> calls = runtime_->Calls();
+    return std::count(calls.begin(), calls.end(), kProbe);
   }
   std::unique_ptr<TrialRuntime> runtime_;
 };
 
-TEST_F(SheetmakerTest, PagesAndSiteFileRewritten) {
+INSTANTIATE_TEST_SUITE_P(Runtimes, SheetmakerTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                           return p.param ? "Multicall" : "NoMulticall";
+                         });
+
+TEST_P(SheetmakerTest, PagesAndSiteFileRewritten) {
   StartRuntime();
   WriteFile(SitePath("Haus"),
             "BW=640\r\n\r\nx\r\n*Site=Wohnen\r\n*Site=Fehlt\r\n*Site=Keller\r\nTESTMODE=1");
@@ -139,10 +161,12 @@ TEST_F(SheetmakerTest, PagesAndSiteFileRewritten) {
 
   std::vector<std::string> want = kRichPageCalls;
   want.push_back("getobjidx\tallesaus");
-  EXPECT_EQ(want, runtime_->Calls());
+  EXPECT_EQ(want, Lookups());
+  // Without multicall: asked once, then remembered for the other page.
+  EXPECT_EQ(GetParam() ? 0u : 1u, Probes());
 }
 
-TEST_F(SheetmakerTest, SiteWithoutPagesStillRewritten) {
+TEST_P(SheetmakerTest, SiteWithoutPagesStillRewritten) {
   StartRuntime();
   WriteFile(SitePath("Leer"), "BW=640\r\nSite=P\r\n *Site=P\r\n");
   WriteFile(PagePath("Leer", "P"), "OBJROW=Licht@L@1@x@7@N\r\n");
@@ -152,7 +176,7 @@ TEST_F(SheetmakerTest, SiteWithoutPagesStillRewritten) {
   EXPECT_TRUE(runtime_->Calls().empty());
 }
 
-TEST_F(SheetmakerTest, MissingSiteFileChangesNothing) {
+TEST_P(SheetmakerTest, MissingSiteFileChangesNothing) {
   StartRuntime();
   WriteFile(PagePath("Weg", "P"), "OBJROW=Licht@L@1@x@7@N\r\n");
   EXPECT_EQ(3, Compile("Weg").status);
@@ -161,7 +185,7 @@ TEST_F(SheetmakerTest, MissingSiteFileChangesNothing) {
   EXPECT_TRUE(runtime_->Calls().empty());
 }
 
-TEST_F(SheetmakerTest, BadSiteNameReadsAndWritesNothing) {
+TEST_P(SheetmakerTest, BadSiteNameReadsAndWritesNothing) {
   StartRuntime();
   WriteFile(SiteDir() + "sub.TVS", "*Site=P\n");
   WriteFile(SiteDir() + "sub_P.SHT", "OBJROW=Licht@L@1@x@7@N\r\n");
@@ -179,7 +203,7 @@ TEST_F(SheetmakerTest, BadSiteNameReadsAndWritesNothing) {
 
 // A page name that the web page server would refuse never makes the compiler
 // touch a file outside the site's own.
-TEST_F(SheetmakerTest, PageNameOutsideTheSiteSkipped) {
+TEST_P(SheetmakerTest, PageNameOutsideTheSiteSkipped) {
   StartRuntime();
   WriteFile(SitePath("Haus"), "*Site=/../../Fremd\n*Site=P\n");
   WriteFile(SiteDir() + "Fremd.SHT", "OBJROW=Licht@L@1@x@7@N\r\n");
@@ -190,7 +214,7 @@ TEST_F(SheetmakerTest, PageNameOutsideTheSiteSkipped) {
 }
 
 // A fault keeps the line with -1 in its index field; a later run repairs it.
-TEST_F(SheetmakerTest, FaultKeepsNameAndLaterRunRepairs) {
+TEST_P(SheetmakerTest, FaultKeepsNameAndLaterRunRepairs) {
   StartRuntime({"--fault", "getvaridx"});
   WriteFile(SitePath("Haus"), "*Site=P\n");
   WriteFile(PagePath("Haus", "P"),
@@ -207,7 +231,7 @@ TEST_F(SheetmakerTest, FaultKeepsNameAndLaterRunRepairs) {
 
 // Without a runtime nothing changes and the site stays due (status 4): no
 // control file (empty address), a runtime that is down, one that never answers.
-TEST_F(SheetmakerTest, UnreachableRuntimeChangesNothing) {
+TEST_P(SheetmakerTest, UnreachableRuntimeChangesNothing) {
   enum Way { kNoControlFile, kDown, kHung };
   for (Way way : {kNoControlFile, kDown, kHung}) {
     SCOPED_TRACE(way);
@@ -238,7 +262,7 @@ TEST_F(SheetmakerTest, UnreachableRuntimeChangesNothing) {
   }
 }
 
-TEST_F(SheetmakerTest, LeftoverTemporaryFilesReplaced) {
+TEST_P(SheetmakerTest, LeftoverTemporaryFilesReplaced) {
   StartRuntime();
   WriteFile(SitePath("Haus"), "*Site=P\r\n");
   WriteFile(SitePath("Haus") + "_$", "*Site=Alt\n");
@@ -269,7 +293,7 @@ bool SomeoneWaitsFor(const std::string& path) {
 
 // A run that waited for the site's lock does nothing more when the site
 // definition file was rewritten meanwhile, and compiles when it was not.
-TEST_F(SheetmakerTest, RunThatWaitedSkipsWhenSiteWasCompiledMeanwhile) {
+TEST_P(SheetmakerTest, RunThatWaitedSkipsWhenSiteWasCompiledMeanwhile) {
   StartRuntime();
   for (bool rewritten : {true, false}) {
     SCOPED_TRACE(rewritten ? "rewritten while waiting" : "not rewritten");
@@ -299,7 +323,7 @@ TEST_F(SheetmakerTest, RunThatWaitedSkipsWhenSiteWasCompiledMeanwhile) {
       EXPECT_TRUE(runtime_->Calls().empty());
     } else {
       EXPECT_EQ("OBJROW=Licht@L@1@x@12@N\n", ReadFile(PagePath("Haus", "P")));
-      EXPECT_EQ((std::vector<std::string>{"getvaridx\tLicht"}), runtime_->Calls());
+      EXPECT_EQ((std::vector<std::string>{"getvaridx\tLicht"}), Lookups());
     }
   }
 }
@@ -310,7 +334,7 @@ void WriteThreePageSite() {
   for (const char* page : {"A", "B", "C"}) WriteFile(PagePath("Haus", page), kRichPage);
 }
 
-TEST_F(SheetmakerTest, StressTwoCompilesAtOnceOneDoesTheWork) {
+TEST_P(SheetmakerTest, StressTwoCompilesAtOnceOneDoesTheWork) {
   StartRuntime({"--delay", "0.1"});
   WriteThreePageSite();
   auto first = std::async(std::launch::async, [] { return Compile("Haus"); });
@@ -323,17 +347,17 @@ TEST_F(SheetmakerTest, StressTwoCompilesAtOnceOneDoesTheWork) {
   EXPECT_EQ("BW=640\n*Site=A\n*Site=B\n*Site=C\n", ReadFile(SitePath("Haus")));
   EXPECT_FALSE(HasTemporaryFile());
   // Exactly one compile's calls: the other run found the site compiled.
-  EXPECT_EQ(3 * kRichPageCalls.size(), runtime_->Calls().size());
+  EXPECT_EQ(3 * kRichPageCalls.size(), Lookups().size());
 }
 
-TEST_F(SheetmakerTest, StressRuntimeKilledMidCompileLosesNothing) {
+TEST_P(SheetmakerTest, StressRuntimeKilledMidCompileLosesNothing) {
   StartRuntime({"--delay", "0.1"});
   WriteThreePageSite();
   const std::string site_before = ReadFile(SitePath("Haus"));
   auto run = std::async(std::launch::async, [] { return Compile("Haus"); });
   // Killed while the second page is being compiled.
   const auto start = std::chrono::steady_clock::now();
-  while (runtime_->Calls().size() < kRichPageCalls.size() + 2 &&
+  while (Lookups().size() < kRichPageCalls.size() + 2 &&
          std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   runtime_->Kill();

@@ -25,6 +25,38 @@ using XmlRpc::XmlRpcValue;
 
 namespace {
 
+constexpr char kMulticall[] = "system.multicall";
+
+// The calls of a "system.multicall" request (its one parameter, an array), or
+// null when the request has another shape.
+const XmlRpcValue* MulticallCalls(const XmlRpcValue& params) {
+  if (params.getType() != XmlRpcValue::TypeArray || params.size() != 1) return nullptr;
+  const XmlRpcValue& calls = params[0];
+  return calls.getType() == XmlRpcValue::TypeArray ? &calls : nullptr;
+}
+
+// The method name and parameters of one call of a "system.multicall"; false
+// unless it is a struct with a string "methodName" and an array "params".
+bool InnerCall(const XmlRpcValue& call, std::string* method, XmlRpcValue* params) {
+  XmlRpcValue copy = call;  // the library's const struct access has no lookup
+  if (copy.getType() != XmlRpcValue::TypeStruct || !copy.hasMember("methodName") ||
+      !copy.hasMember("params"))
+    return false;
+  if (copy["methodName"].getType() != XmlRpcValue::TypeString ||
+      copy["params"].getType() != XmlRpcValue::TypeArray)
+    return false;
+  *method = static_cast<std::string&>(copy["methodName"]);
+  *params = copy["params"];
+  return true;
+}
+
+XmlRpcValue FaultElement(int code, const std::string& text) {
+  XmlRpcValue fault;
+  fault["faultCode"] = code;
+  fault["faultString"] = text;
+  return fault;
+}
+
 class SilentErrors : public XmlRpc::XmlRpcErrorHandler {
  public:
   void error(const char*) override {}
@@ -46,6 +78,8 @@ class TrialConnection : public XmlRpcServerConnection {
 
   unsigned handleEvent(unsigned event) override {
     const TrialBehaviour& behaviour = listener_->behaviour();
+    if (behaviour.drop_after >= 0 && !behaviour.hang && !behaviour.drop && !behaviour.close)
+      return AnswerUntilDrop(behaviour.drop_after);
     if (!behaviour.hang && !behaviour.drop && !behaviour.close)
       return XmlRpcServerConnection::handleEvent(event);
     if (_connectionState == READ_HEADER && !readHeader()) return 0;
@@ -71,8 +105,26 @@ class TrialConnection : public XmlRpcServerConnection {
   }
 
  private:
+  // --drop-after: answers as usual, keeping the connection, until limit calls
+  // are answered; the next request is read, logged and dropped unanswered.
+  unsigned AnswerUntilDrop(int limit) {
+    if (_connectionState == READ_HEADER && !readHeader()) return 0;
+    if (_connectionState == READ_REQUEST && !readRequest()) return 0;
+    if (_connectionState == WRITE_RESPONSE) {
+      if (answered_ == limit) {
+        listener_->NoteUnansweredCall(_request);
+        return 0;
+      }
+      if (!writeResponse()) return 0;
+      if (_connectionState != WRITE_RESPONSE) ++answered_;  // the answer is out
+    }
+    return _connectionState == WRITE_RESPONSE ? XmlRpcDispatch::WritableEvent
+                                              : XmlRpcDispatch::ReadableEvent;
+  }
+
   TrialListener* listener_;
   bool noted_ = false;
+  int answered_ = 0;
 };
 
 // The XML of an int inside depth arrays, written as text: the library's own
@@ -150,6 +202,23 @@ XmlRpcServerConnection* TrialListener::createConnection(XmlRpcSocket::Socket soc
 
 void TrialListener::LogCall(const std::string& method, const XmlRpcValue& params) {
   if (log_ == nullptr) return;
+  // Each call of a multicall is logged as its own line, as if sent alone; the
+  // multicall itself leaves no line unless it is refused.
+  const XmlRpcValue* calls = MulticallCalls(params);
+  if (method == kMulticall && !behaviour_.no_multicall && calls != nullptr) {
+    for (int i = 0; i < calls->size(); ++i) {
+      std::string inner;
+      XmlRpcValue inner_params;
+      if (InnerCall((*calls)[i], &inner, &inner_params)) LogCall(inner, inner_params);
+    }
+    return;
+  }
+  if (method == kMulticall) {
+    const std::string line = std::string(kMulticall) + "\n";
+    std::fwrite(line.data(), 1, line.size(), log_);
+    std::fflush(log_);
+    return;
+  }
   const std::string line = CallLine(method, params) + "\n";
   std::fwrite(line.data(), 1, line.size(), log_);
   std::fflush(log_);
@@ -175,8 +244,9 @@ std::string TrialListener::executeRequest(const std::string& request) {
   for (double waited = 0; waited < behaviour_.delay_s && !*stop_; waited += 0.02)
     nanosleep(&step, nullptr);
 
+  if (!misfit_answer_.empty()) return generateResponse(misfit_answer_);  // whatever the method
+  if (method == kMulticall && !behaviour_.no_multicall) return AnswerMulticall(params);
   if (Faults(method)) return generateFaultResponse(method + ": fault on request", 1);
-  if (!misfit_answer_.empty()) return generateResponse(misfit_answer_);
   TrialAnswer answer;
   try {
     answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);
@@ -187,4 +257,47 @@ std::string TrialListener::executeRequest(const std::string& request) {
   if (behaviour_.wrong_types) SwapAnswerTypes(&answer.value);
   if (answer.end_process) end_requested_ = true;
   return generateResponse(answer.value.toXml());
+}
+
+XmlRpcValue TrialListener::AnswerInnerCall(const XmlRpcValue& call) {
+  std::string method;
+  XmlRpcValue params;
+  if (!InnerCall(call, &method, &params)) return FaultElement(4, "system.multicall: bad call");
+  if (method == kMulticall) return FaultElement(4, "system.multicall: not inside a multicall");
+  if (Faults(method)) return FaultElement(1, method + ": fault on request");
+  TrialAnswer answer;
+  try {
+    answer = AnswerCall(method, params, *project_, behaviour_.refuse_writes);
+  } catch (const XmlRpc::XmlRpcException& e) {
+    return FaultElement(2, method + ": " + e.getMessage());
+  }
+  if (answer.fault) return FaultElement(3, answer.fault_text);
+  if (behaviour_.wrong_types) SwapAnswerTypes(&answer.value);
+  if (answer.end_process) end_requested_ = true;
+  XmlRpcValue element;
+  element.setSize(1);
+  element[0] = answer.value;
+  return element;
+}
+
+// Every call answered in order, each alone; --multicall-shape bends the answer
+// the way a faulty runtime might.
+std::string TrialListener::AnswerMulticall(const XmlRpcValue& params) {
+  const XmlRpcValue* calls = MulticallCalls(params);
+  if (calls == nullptr) return generateFaultResponse("system.multicall: expects one array", 4);
+  const std::string& shape = behaviour_.multicall_shape;
+  if (shape == "scalar") return generateResponse(XmlRpcValue(calls->size()).toXml());
+  XmlRpcValue answer;
+  answer.setSize(0);
+  int n = 0;
+  for (int i = 0; i < calls->size(); ++i) {
+    XmlRpcValue element = AnswerInnerCall((*calls)[i]);
+    const bool answered = element.getType() == XmlRpcValue::TypeArray;
+    if (shape == "flat" && answered) element = XmlRpcValue(element[0]);
+    if (shape == "odd-types" && answered && i % 2 == 1) SwapAnswerTypes(&element[0]);
+    if (shape == "short" && i == calls->size() - 1) break;
+    answer[n++] = element;
+  }
+  if (shape == "long") answer[n++] = answer.size() > 0 ? XmlRpcValue(answer[0]) : XmlRpcValue(0);
+  return generateResponse(answer.toXml());
 }

@@ -23,6 +23,9 @@ struct TrialBehaviour {
   bool wrong_types = false;      // ints answered as strings and strings as ints
   bool refuse_writes = false;    // every write answers status 0
   bool close = false;            // close each connection after its answer (no keep-alive)
+  int drop_after = -1;           // >= 0: on each connection, drop the call after that many answers
+  bool no_multicall = false;     // "system.multicall" answers a fault, as an unknown method
+  std::string multicall_shape;   // a wrong "system.multicall" answer (see README.md), or ""
   int nested = 0;                // above 0: every answer is one int inside this many arrays
   bool huge_string = false;      // every answer is one string of kHugeStringBytes
 };
@@ -59,6 +62,9 @@ class TrialListener : public XmlRpc::XmlRpcServer {
 
  private:
   void LogCall(const std::string& method, const XmlRpc::XmlRpcValue& params);
+  // One element of a "system.multicall" answer: [answer], or a fault struct.
+  XmlRpc::XmlRpcValue AnswerInnerCall(const XmlRpc::XmlRpcValue& call);
+  std::string AnswerMulticall(const XmlRpc::XmlRpcValue& params);
   bool Faults(const std::string& method) const;
 
   TrialProject* project_;

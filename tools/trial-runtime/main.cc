@@ -41,7 +41,9 @@ const char kUsage[] =
     "usage: trial-runtime --project FILE [--ctl FILE] [--host H] [--port N]\n"
     "         [--port-file FILE] [--log FILE] [--ablkrn FILE --af FILE]\n"
     "         [--fault METHOD|all]... [--delay SECONDS] [--hang] [--drop] [--close]\n"
-    "         [--wrong-types] [--refuse-writes] [--nested DEPTH] [--huge-string]\n";
+    "         [--wrong-types] [--refuse-writes] [--drop-after N] [--no-multicall]\n"
+    "         [--multicall-shape short|long|flat|odd-types|scalar]\n"
+    "         [--nested DEPTH] [--huge-string]\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "trial-runtime: " << message << "\n";
@@ -92,6 +94,18 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     else if (option == "--wrong-types") line.behaviour.wrong_types = true;
     else if (option == "--refuse-writes") line.behaviour.refuse_writes = true;
     else if (option == "--close") line.behaviour.close = true;
+    else if (option == "--drop-after") {
+      const std::string text = value();
+      if (!ParseIndex(text, &line.behaviour.drop_after)) Fail("bad count \"" + text + "\"");
+    }
+    else if (option == "--no-multicall") line.behaviour.no_multicall = true;
+    else if (option == "--multicall-shape") {
+      line.behaviour.multicall_shape = value();
+      const std::string& shape = line.behaviour.multicall_shape;
+      if (shape != "short" && shape != "long" && shape != "flat" && shape != "odd-types" &&
+          shape != "scalar")
+        Fail("bad multicall shape \"" + shape + "\"");
+    }
     else if (option == "--nested") {
       const std::string text = value();
       if (!ParseIndex(text, &line.behaviour.nested) || line.behaviour.nested < 1)
