@@ -263,6 +263,9 @@ for round in $(seq "$wrk_rounds"); do
 done
 echo "callers' sockets in TIME_WAIT after the wrk runs: $(time_wait)" >> "$work/machine.txt"
 
+# A page with the stamp of its site's compile taken out of its form's address.
+unstamped() { sed 's/?ST=[0-9-]*"/?ST="/' "$1"; }
+
 # --- The fallback: the same runtime restarted with --no-multicall. The first
 # page asks for multicall once and leaves the marker; the pages are the same
 # bytes with the same calls.
@@ -275,7 +278,10 @@ box_runtime_files "$runtime_dir" "$BOX_RUNTIME_PORT" "$work/project.af"
 for n in 10 50 200; do
   render $n "$work/fb$n.out"
   grep -v '^system.multicall$' "$log" > "$work/calls-fb$n.log" || true
-  cmp -s "$work/fb$n.out" "$work/page$n.out" || { echo "fallback $n: other bytes" >&2; exit 1; }
+  # The compile above renewed the site's stamp in the form's address: the rest
+  # of the page is the same bytes.
+  cmp -s <(unstamped "$work/fb$n.out") <(unstamped "$work/page$n.out") ||
+    { echo "fallback $n: other bytes" >&2; exit 1; }
   cmp -s "$work/calls-fb$n.log" "$work/calls-ts$n.log" || { echo "fallback $n: other calls" >&2; exit 1; }
 done
 [ -s "$site_dir/NOMULTICALL.DAT" ] || { echo "fallback: no marker written" >&2; exit 1; }
