@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 
 #include "common/config.h"
 #include "common/filerewrite.h"
@@ -11,21 +10,10 @@
 
 namespace {
 
-constexpr size_t kLongestMarker = 32;  // a stamp and its line end; more is not a marker
-
 // The marker's text for a stamp; "-" stands for no readable AF file, so a
 // runtime without a readable project is remembered until it gets one.
 std::string MarkerText(const FileTime& stamp) {
   return (stamp ? std::to_string(*stamp) : std::string("-")) + "\n";
-}
-
-bool MarkerHolds(const std::string& text) {
-  std::FILE* file = std::fopen(NoMulticallPath().c_str(), "rb");
-  if (file == nullptr) return false;
-  char buffer[kLongestMarker + 1];
-  const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-  std::fclose(file);
-  return std::string(buffer, got) == text;
 }
 
 }  // namespace
@@ -33,7 +21,7 @@ bool MarkerHolds(const std::string& text) {
 void ReadInBatches(std::vector<RuntimeRead>* reads) {
   if (reads->empty()) return;
   const std::string text = MarkerText(GetAFFileTime(RuntimeConfigPath()));
-  const bool known_missing = MarkerHolds(text);
+  const bool known_missing = FileHoldsExactly(NoMulticallPath(), text);
   if (RuntimeReadMany(reads, !known_missing) != MulticallSupport::kNotOffered || known_missing)
     return;
   // A temporary name of this process's own: pages of other requests may write

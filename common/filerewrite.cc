@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -39,6 +40,19 @@ void SyncDirectoryOf(const std::string& path) {
 }  // namespace
 
 std::string TempPathOf(const std::string& path) { return path + kTempSuffix; }
+
+bool FileHoldsExactly(const std::string& path, const std::string& content) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::string text;
+  char buffer[16384];
+  size_t got;
+  // Reads no further than one buffer past content's length: a longer file differs.
+  while (text.size() <= content.size() && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    text.append(buffer, got);
+  std::fclose(file);
+  return text == content;
+}
 
 bool ReplaceFileContent(const std::string& path, const std::string& content,
                         const std::string& temp_path) {

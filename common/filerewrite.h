@@ -21,6 +21,10 @@ std::string TempPathOf(const std::string& path);
 bool ReplaceFileContent(const std::string& path, const std::string& content,
                         const std::string& temp_path = "");
 
+// Whether the file at path holds exactly content (false when it cannot be
+// read): a rewrite that would change nothing can be left out.
+bool FileHoldsExactly(const std::string& path, const std::string& content);
+
 // Writes content over the start of the file at path (created with new_mode
 // when missing; an existing file keeps its owner and mode), then cuts what is
 // left of the old content, and syncs. For a file whose directory the writer may

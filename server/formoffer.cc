@@ -5,14 +5,11 @@
 
 #include <cstdio>
 
+#include "common/pageheader.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
 namespace {
-
-constexpr int kColumnsSection = 6000;
-constexpr int kObjectTable = 10000;
-constexpr int kMacroTable = 11000;
 
 // Whether the renderer writes an input column: an entry "2x" before the list's
 // first empty entry.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/batchreads.h"
+#include "common/pageheader.h"
 #include "server/objrows.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
@@ -25,12 +26,14 @@ void AddRead(std::vector<RuntimeRead>* reads, ReadKind kind, const std::string& 
 
 // The reads of one content line of section code.
 void AddLineReads(int code, const std::string& line, std::vector<RuntimeRead>* reads) {
-  const char* key = code == 10000 ? "OBJROW" : code == 20000 ? "HTML1" : code == 21000 ? "HTML2"
-                                                                                          : nullptr;
+  const char* key = code == kObjectTable  ? "OBJROW"
+                    : code == kHtmlBlock1 ? "HTML1"
+                    : code == kHtmlBlock2 ? "HTML2"
+                                          : nullptr;
   if (key == nullptr) return;
   const std::string value = StrGetKeyRow(key, line);
   if (value.empty()) return;
-  if (code == 10000) {
+  if (code == kObjectTable) {
     const std::string index = StrGetIndex(value, 5, '@');
     if (index != "-1") AddRead(reads, ReadKind::kVarByIdx, index);
     return;

@@ -12,15 +12,13 @@
 
 #include "server/objrows.h"
 #include "common/output.h"
+#include "common/pageheader.h"
 #include "server/pagehead.h"
 #include "server/pagevalues.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
 
 namespace {
-
-constexpr int kObjectTable = 10000;
-constexpr int kMacroTable = 11000;
 
 // The start of a table: "border=... cellspacing=... cellpadding=..." comes
 // from the caller; the margin decides between centred and left aligned.
@@ -98,12 +96,12 @@ void HandleHeaderLine(PageWalk& walk, const std::string& line) {
       WriteObjectTableStart();
       break;
     case kMacroTable: WriteMacroTableStart(); break;
-    case 1000:
+    case kPageSection:
       PageSettings.pageTitle = param;
       PageSettings.BW = SiteSettings.BW;
       break;
-    case 9000:
-    case 9001: PageSettings.navEntryCount = C_StrToInt(param); break;
+    case kTopNavigation:
+    case kBottomNavigation: PageSettings.navEntryCount = C_StrToInt(param); break;
     default: break;
   }
 }
@@ -111,22 +109,22 @@ void HandleHeaderLine(PageWalk& walk, const std::string& line) {
 void HandleContentLine(PageWalk& walk, const std::string& line) {
   std::string v;
   switch (walk.code) {
-    case 1000:
-    case 3000:
-    case 6000:
-    case 7000: ApplyPageSettingLine(walk.code, line); break;
-    case 8000:
+    case kPageSection:
+    case kLayoutSection:
+    case kColumnsSection:
+    case kRefreshSection: ApplyPageSettingLine(walk.code, line); break;
+    case kHeadSection:
       if (line.compare(0, 5, "SHEAD") != 0) break;
       v = StrGetKeyRow("SHEAD", line);
       if (!v.empty()) PageSettings.SHEAD = v;
       WritePageHead();
       break;
-    case 9000:
+    case kTopNavigation:
       // A line that is not a "NAVI" line gives an empty list, written all the same.
       WriteNavigationBar(StrGetKeyRow("NAVI", line));
       WriteLine("<hr>");
       break;
-    case 9001:
+    case kBottomNavigation:
       walk.bottom_nav = StrGetKeyRow("NAVI", line);
       walk.bottom_pending = true;
       break;
@@ -138,11 +136,11 @@ void HandleContentLine(PageWalk& walk, const std::string& line) {
       v = StrGetKeyRow("MACRO", line);
       if (!v.empty()) WriteMacroRow(v);
       break;
-    case 20000:
+    case kHtmlBlock1:
       v = StrGetKeyRow("HTML1", line);
       if (!v.empty()) WriteHTMLBlock(v);
       break;
-    case 21000:
+    case kHtmlBlock2:
       v = StrGetKeyRow("HTML2", line);
       if (!v.empty()) WriteHTMLBlock(v);
       break;

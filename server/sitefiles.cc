@@ -155,10 +155,10 @@ void SetFontStartValues() {
 
 void ApplyPageSettingLine(int code, const std::string& line) {
   switch (code) {
-    case 1000: ApplyPageLine(line); break;
-    case 3000: ApplyLayoutLine(line); break;
-    case 6000: ApplyColumnsLine(line); break;
-    case 7000: ApplyRefreshLine(line); break;
+    case kPageSection: ApplyPageLine(line); break;
+    case kLayoutSection: ApplyLayoutLine(line); break;
+    case kColumnsSection: ApplyColumnsLine(line); break;
+    case kRefreshSection: ApplyRefreshLine(line); break;
     default: break;
   }
 }

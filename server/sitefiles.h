@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "common/pageheader.h"  // ReadPageHeader, for the renderer
+#include "common/pageheader.h"  // ReadPageHeader and the section codes, for the renderer
 
 // One font class of a page (heading, object names, values, navigation).
 struct FontSpec {

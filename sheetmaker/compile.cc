@@ -13,6 +13,7 @@
 #include "common/batchreads.h"
 #include "common/boxfiles.h"
 #include "common/config.h"
+#include "common/filerewrite.h"
 #include "common/paths.h"
 #include "common/names.h"
 #include "toolkit/strobj.h"
@@ -96,19 +97,6 @@ void KeepSiteNoOlderThanProject(const std::string& site_path) {
   utimensat(AT_FDCWD, site_path.c_str(), times, 0);
 }
 
-// Whether the file at path holds exactly content (false when it cannot be read).
-bool HoldsExactly(const std::string& path, const std::string& content) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::string text;
-  char buffer[16384];
-  size_t got;
-  while (text.size() <= content.size() && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-    text.append(buffer, got);
-  std::fclose(file);
-  return text == content;
-}
-
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {
@@ -162,7 +150,7 @@ int UpdatePageFile(const std::string& path, const IndexLookup& var_idx,
   // A page file that already reads so is left alone: a compile after a project
   // change that moved none of its indices costs no rewrite (and no fsync).
   const std::string content = JoinLines(lines);
-  if (HoldsExactly(path, content)) return kFileDone;
+  if (FileHoldsExactly(path, content)) return kFileDone;
   return ReplaceFileContent(path, content) ? kFileDone : kFileNotWritten;
 }
 

@@ -15,16 +15,9 @@
 
 namespace {
 
-constexpr int kPageSection = 1000;
-constexpr int kLayoutSection = 3000;
-constexpr int kTopNavigation = 9000;
-constexpr int kBottomNavigation = 9001;
-constexpr int kObjectTable = 10000;
-constexpr int kMacroTable = 11000;
-constexpr int kHtmlBlock1 = 20000;
-constexpr int kHtmlBlock2 = 21000;
-constexpr int kKnownSections[] = {1000, 3000,  6000,  7000,  8000, 9000,
-                                  9001, 10000, 11000, 20000, 21000};
+constexpr int kKnownSections[] = {kPageSection, kLayoutSection, kColumnsSection,   kRefreshSection,
+                                  kHeadSection, kTopNavigation, kBottomNavigation, kObjectTable,
+                                  kMacroTable,  kHtmlBlock1,    kHtmlBlock2};
 
 constexpr int kObjRowFields = 10;
 constexpr int kObjRowIndexField = 5;
