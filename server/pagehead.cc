@@ -4,7 +4,8 @@
 // Reads PageSettings, SiteSettings and the request record; writes through
 // WriteLine. The renderer (render.cc) decides when each piece is written.
 // Tested by pagehead_test.cc and tests/server_page_test.cc; what the reload
-// script holds back, by tests/e2e/browser.js.
+// script does in a browser (the live update and its fallback), by
+// tests/e2e/browser.js.
 #include "server/pagehead.h"
 
 #include "common/htmlescape.h"
@@ -42,39 +43,84 @@ std::string SignoffLink() {
 
 // The reload script's refresh() skips a tick while the page is hidden and
 // asks to be called again when the page is shown, so a page nobody looks at
-// costs no program run and no runtime reads, yet reloads as soon as it is seen
-// with a reload overdue; called while shown, it drops that request. It skips a
-// tick while the reader is busy with a form (refreshWaits): a reload would
-// throw away what is being typed. Written before the address line, which ends
-// the function.
+// costs no program run and no runtime reads, yet is brought up to date as soon
+// as it is seen; called while shown, it drops that request. Then it fetches
+// the page's own address and changes in place what changed (rfLive); the
+// navigation below the live attempt is the fallback, held back while the
+// reader is busy with a form (rfWaits): it would throw away what is being
+// typed. Written before the address line, which ends the function.
 const char* const kRefreshBodyStart[] = {
     "{var d = document;",
     "if (d.hidden) {d.addEventListener('visibilitychange', refresh); return}",
     "if (d.removeEventListener) d.removeEventListener('visibilitychange', refresh);",
-    "if (refreshWaits()) return;",
 };
 
-// True while an input element of a form has the focus, or any element's
-// value, tick or selection differs from what the page was loaded with (the
-// defaults the browser keeps), so sending or resetting the form ends the wait.
-// A single selection with no option marked shows its first one. Buttons and
-// hidden fields never count, so the reset button keeping the focus after a
-// reset does not hold the reload.
-const char* const kRefreshWaits[] = {
-    "function refreshWaits()",
-    "{var d = document, a = d.activeElement, skip = /^(submit|reset|button|image|hidden)$/,",
-    " i, j, k, n, e, o;",
-    "if (a && a.form && !skip.test(a.type)) return true;",
-    "for (i = 0; i < d.forms.length; i++) for (j = 0; j < d.forms[i].elements.length; j++) {",
-    " e = d.forms[i].elements[j]; o = e.options;",
-    " if (o) {n = e.multiple || e.size > 1 || !o.length ? -1 : 0;",
-    "  for (k = 0; k < o.length; k++) {if (o[k].defaultSelected) n = k;",
-    "   if (e.multiple && o[k].selected != o[k].defaultSelected) return true}",
-    "  if (!e.multiple && e.selectedIndex != n) return true}",
-    " else if (e.type == 'checkbox' || e.type == 'radio') {",
-    "  if (e.checked != e.defaultChecked) return true}",
-    " else if (!skip.test(e.type) && e.value != e.defaultValue) return true}",
-    "return false}",
+// The live update, written without blanks to keep the script small, and with
+// nothing an older browser cannot parse (no arrow functions, ['catch'] for
+// .catch), so that such a browser still runs refresh() and navigates.
+//
+// rfLive(address) fetches the address that the fallback navigates to, one
+// request at a time: a tick while one is under way does nothing, and from
+// the fourth such tick on the fallback takes over. rfState is 0 when idle,
+// the ticks so far while a fetch is under way, and -1 after a fetch failed
+// or brought another page: the next refresh() then navigates. The answer is
+// read as ISO-8859-1, the pages' charset. A browser without fetch, DOMParser
+// or TextDecoder navigates, as before.
+//
+// rfSame(a, b, p) walks the shown page (a) and the answer (b) side by side:
+// a first walk (p off) only says whether they are the same page, a second
+// one (p on) puts the answer's nodes in place. Equal nodes are left alone.
+// The heading must be equal. An input or selection must have the same kind
+// and index (its name up to "q"; after it the name carries the code of the
+// value shown); one that the reader touched or that has the focus is left
+// alone. An element whose markup holds a table, table body, row, field or
+// script ("<ta", "<tb", "<tr", "<in", "<se", "<sc") must agree in its start
+// tag (so the form's stamp) and number of children, and the walk goes on
+// inside it. Anything else that differs (a text, a value cell, a label, an
+// HTML block, an untouched field) is replaced by a copy of the answer's node:
+// a field then shows its new value as value, default and in its name
+// together, so a later send of it writes nothing.
+//
+// rfTouched(e): true when a form element's value, tick or choice differs
+// from what the page was loaded with (the defaults the browser keeps), so
+// sending or resetting the form ends it. The pages' selections are single
+// ones; with no choice marked they show their first. Buttons and hidden
+// fields (rfSkip) never count. rfWaits(): true while an input element of a
+// form has the focus or any is touched (it holds the fallback navigation);
+// the reset button keeping the focus after a reset does not count.
+const char* const kRefreshLive[] = {
+    "var rfState=0,rfSkip=/^(submit|reset|button|hidden)$/;",
+    "function rfLive(u)",
+    "{var w=window,d=document;",
+    "if(rfState<0||!(w.fetch&&w.DOMParser&&w.TextDecoder))return rfState=0;",
+    "if(rfState)return rfState++<3;",
+    "rfState=1;",
+    "fetch(u,{mode:'same-origin',credentials:'same-origin',cache:'no-store'})",
+    ".then(function(r){return r.arrayBuffer()}).then(function(b){rfState=0;",
+    "b=new DOMParser().parseFromString(new TextDecoder('iso-8859-1').decode(b),'text/html').body;",
+    "if(!rfSame(d.body,b))throw b;rfSame(d.body,b,1)})['catch'](function(){rfState=-1;refresh()});",
+    "return 1}",
+    "function rfSame(a,b,p)",
+    "{var x=a.childNodes,y=b.childNodes,i;",
+    "if((a.outerHTML||a.data)==(b.outerHTML||b.data))return 1;",
+    "if(a.nodeName=='H1')return 0;",
+    "if(/^(INPUT|SELECT)$/.test(a.nodeName)){",
+    "if(a.name.split('q')[0]!=b.name.split('q')[0])return 0;",
+    "if(rfTouched(a)||a==document.activeElement)return 1}",
+    "else if(/<(t[abr]|in|se|sc)/i.test(a.outerHTML+b.outerHTML)){",
+    "if(a.cloneNode(0).outerHTML!=b.cloneNode(0).outerHTML||x.length!=y.length)return 0;",
+    "for(i=0;i<x.length;i++)if(!rfSame(x[i],y[i],p))return 0;",
+    "return 1}",
+    "return!p||a.parentNode.replaceChild(b.cloneNode(1),a)}",
+    "function rfTouched(e)",
+    "{var o=e.options,n=0,k;",
+    "if(o){for(k=0;k<o.length;k++)if(o[k].defaultSelected)n=k;return o.length&&e.selectedIndex!=n}",
+    "return e.checked!=e.defaultChecked||!rfSkip.test(e.type)&&e.value!=e.defaultValue}",
+    "function rfWaits()",
+    "{var d=document,a=d.activeElement,e=d.querySelectorAll('input,select'),i;",
+    "if(a&&a.form&&!rfSkip.test(a.type))return 1;",
+    "for(i=0;i<e.length;i++)if(rfTouched(e[i]))return 1;",
+    "return 0}",
 };
 
 }  // namespace
@@ -179,12 +225,14 @@ void WriteAutoRefresh() {
   if (p.AutoAktSec < 5) p.AutoAktSec = 5;
   // In 64 bits: a large interval from the page file must not overflow.
   const long long interval_ms = 1000LL * p.AutoAktSec;
+  const std::string address = "'TelvarinServer.ccc?SP=" + Request.SiteName +
+                              "&sitename=" + p.pageTitle + "&sid=" + Request.SessionId + "'";
   WriteLine("<script language=\"JavaScript\"><!--");
   WriteLine("function refresh()");
   for (const char* line : kRefreshBodyStart) WriteLine(line);
-  WriteLine("window.location.href = 'TelvarinServer.ccc?SP=" + Request.SiteName +
-            "&sitename=" + p.pageTitle + "&sid=" + Request.SessionId + "'}");
-  for (const char* line : kRefreshWaits) WriteLine(line);
+  WriteLine("if(rfLive(" + address + ")||rfWaits())return;");
+  WriteLine("window.location.href = " + address + "}");
+  for (const char* line : kRefreshLive) WriteLine(line);
   WriteLine("setInterval(\"refresh()\"," + std::to_string(interval_ms) + ")");
   WriteLine("//--></script>");
 }

@@ -27,9 +27,11 @@ constexpr int kMaxNavEntries = 1000;
 // empty ones past the list's end), then the sign-off link.
 void WriteNavigationBar(const std::string& list);
 
-// Writes the script that reloads the page named by pageTitle every
-// AutoAktSec seconds (at least 5; AutoAktSec is raised to 5 when below).
-// A tick does nothing while the page is hidden (the reload follows at once
-// when it is shown again) or while a form element has the focus or differs
-// from what the page was loaded with.
+// Writes the script that keeps the page named by pageTitle up to date every
+// AutoAktSec seconds (at least 5; AutoAktSec is raised to 5 when below): it
+// fetches the page's address and changes in place the values, HTML blocks and
+// untouched fields that changed; when the answer is another page (or in a
+// browser without fetch) it navigates there, but not while a form element
+// has the focus or differs from what the page was loaded with. A tick does
+// nothing while the page is hidden; it follows at once when shown again.
 void WriteAutoRefresh();
