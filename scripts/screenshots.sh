@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # screenshots.sh: refreshes the README's pictures, docs/login.png (the login
-# page) and docs/page.png (a page of the sample site). Builds the "release"
-# preset's programs, runs its browser test (tests/e2e/browser.js, which signs on
-# and takes the screenshots in the build's e2e artifacts folder) and copies the
-# two pictures. The tests themselves never write into the source tree.
+# page), docs/page.png (a page of the sample site) and docs/live-before.png /
+# docs/live-after.png (a page's values before and after the runtime changed
+# them, updated in place). Builds the "release" preset's programs, runs its
+# browser test (tests/e2e/browser.js, which signs on and takes the screenshots
+# in the build's e2e artifacts folder) and copies the pictures. The tests
+# themselves never write into the source tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh test
@@ -12,8 +14,9 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" \
   --target TelvarinServer TelvarinInterface Sheetmaker SiteCheck trial-runtime
 artifacts=build/release/tests/e2e/artifacts
-rm -f "$artifacts/login.png" "$artifacts/page.png"
+pictures="login.png page.png live-before.png live-after.png"
+for p in $pictures; do rm -f "$artifacts/$p"; done
 ctest --preset release -R '^e2e_browser$'
 mkdir -p docs
-cp "$artifacts/login.png" "$artifacts/page.png" docs/
-echo "docs/login.png and docs/page.png refreshed"
+for p in $pictures; do cp "$artifacts/$p" docs/; done
+echo "docs/: $pictures refreshed"
