@@ -222,6 +222,31 @@ lighttpd_accepts_box "after the remove"
 for f in $site_files $own_files; do
   [ -f "$box/$site_dir/$f" ] || fail "the remove took $f"
 done
+# On the running system (no DPKG_ROOT) the remove reloads lighttpd when it
+# runs, and a failed reload never fails the removal. Tried where the check may
+# make a mount namespace: a stand-in conf-enabled and /run (systemd's mark), and
+# a systemctl that logs its calls and answers as the case says.
+if [ -d /etc/lighttpd/conf-enabled ] && unshare -m true 2>/dev/null; then
+  fake="$x/reload"
+  mkdir -p "$fake/bin" "$fake/enabled" "$fake/run/systemd/system"
+  # is-active answer, reload answer, the calls expected, the removal's words
+  for case in "0 0 is-active,reload," "0 1 is-active,reload, could not be reloaded" \
+              "3 0 is-active,"; do
+    read -r active reload calls words <<<"$case"
+    printf '#!/bin/sh\necho "$1" >>%s/calls\n[ "$1" = is-active ] && exit %s\nexit %s\n' \
+      "$fake" "$active" "$reload" >"$fake/bin/systemctl"
+    chmod +x "$fake/bin/systemctl"
+    rm -f "$fake/calls"
+    ln -sfn ../conf-available/50-telvarin.conf "$fake/enabled/50-telvarin.conf"
+    unshare -m sh -c 'mount --bind "$1/enabled" /etc/lighttpd/conf-enabled &&
+                      mount --bind "$1/run" /run && PATH="$1/bin:$PATH" sh "$2" remove' \
+      - "$fake" "$x/DEBIAN/postrm" >"$x/postrm.out" 2>&1 || fail "the remove failed ($case)"
+    [ ! -L "$fake/enabled/50-telvarin.conf" ] || fail "the remove left the module enabled ($case)"
+    [ "$(tr '\n' , <"$fake/calls")" = "$calls" ] || fail "lighttpd: $(cat "$fake/calls") ($case)"
+    [ -z "$words" ] || grep -q "$words" "$x/postrm.out" || fail "the remove says nothing ($case)"
+  done
+  echo "reload on remove OK"
+fi
 echo "remove OK"
 in_root "$box" -P telvarin
 for f in $site_files; do
