@@ -16,11 +16,13 @@ const DecodeRow kPlainRows[] = {
 
 // Applied after the plain rows when a "%" is left. "%25" sits after the rows it
 // could feed, so "%25FC" stays "%FC" while "%253A" becomes ":".
+// "%27" is the browsers' apostrophe: without it a text with "'" sent back
+// unchanged would reach the runtime as "%27".
 const DecodeRow kPercentRows[] = {
     {"%FC", "\xFC"}, {"%E4", "\xE4"}, {"%F6", "\xF6"}, {"%C4", "\xC4"}, {"%DC", "\xDC"},
     {"%D6", "\xD6"}, {"%DF", "\xDF"}, {"%20", " "},    {"%21", "!"},    {"%22", "\""},
-    {"%23", "#"},    {"%24", "$"},    {"%25", "%"},    {"%26", "&"},    {"%28", "("},
-    {"%29", ")"},    {"%2A", "*"},    {"%2B", "+"},    {"%2C", ","},    {"%2F", "/"},
+    {"%23", "#"},    {"%24", "$"},    {"%25", "%"},    {"%26", "&"},    {"%27", "'"},
+    {"%28", "("},    {"%29", ")"},    {"%2A", "*"},    {"%2B", "+"},    {"%2C", ","},    {"%2F", "/"},
     {"%3A", ":"},    {"%3B", ";"},    {"%3C", "<"},    {"%3D", "="},    {"%3E", ">"},
     {"%3F", "?"},    {"%40", "@"},    {"%5B", "["},    {"%5C", "\\"},   {"%5D", "]"},
     {"%5E", "^"},    {"%5F", "_"},    {"%60", "`"},    {"%7B", "{"},    {"%7C", "|"},

@@ -33,6 +33,11 @@ std::string CreateSessionFile(const std::string& client_addr, const std::string&
 // Whether the session file of this id and address exists and can be read.
 bool CheckSessionFile(const std::string& id, const std::string& client_addr);
 
+// The id of a session file of Request.SiteName and this address whose user is
+// user (the first one found), or the empty text: a free address keeps one
+// session instead of a new one per request.
+std::string FindSessionFile(const std::string& client_addr, const std::string& user);
+
 // Deletes the session file of this id and address; the outcome is not reported.
 void RemoveSessionFile(const std::string& id, const std::string& client_addr);
 
