@@ -17,17 +17,10 @@
 
 #include "common/filerewrite.h"
 #include "common/linereader.h"
+#include "common/names.h"
 #include "toolkit/strobj.h"
 
 namespace {
-
-constexpr size_t kMaxAddressText = 64;
-
-bool IsAddressByte(char ch) {
-  const unsigned char c = static_cast<unsigned char>(ch);
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-         c == ':' || c == '%';
-}
 
 void ReadEntries(FailRecordRec* record) {
   FILE* file = fopen(record->path.c_str(), "r");
@@ -87,10 +80,7 @@ std::string ClientNetwork(const std::string& addr) {
     memset(bytes + 8, 0, 8);  // a host may take any address of its /64
     return inet_ntop(AF_INET6, bytes, text, sizeof text) ? std::string(text) + "/64" : "";
   }
-  if (addr.empty() || addr.size() > kMaxAddressText) return std::string();
-  for (char c : addr)
-    if (!IsAddressByte(c)) return std::string();
-  return addr;
+  return IsClientAddressText(addr) ? addr : std::string();
 }
 
 bool OpenFailRecord(const std::string& path, const std::string& lock_path, FailRecordRec* record) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "common/boxfiles.h"
+#include "common/names.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
@@ -57,17 +58,6 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 
 }  // namespace
-
-bool IsClientAddressText(const std::string& addr) {
-  if (addr.empty() || addr.size() > 64) return false;
-  for (char ch : addr) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-              c == '.' || c == ':' || c == '%';
-    if (!ok) return false;
-  }
-  return true;
-}
 
 bool IsSessionIdText(const std::string& id) {
   if (id.size() != kSessionIdDigits && id.size() != kTimeCountIdDigits) return false;

@@ -14,10 +14,6 @@
 // "HAUS" or "A". The id is never read as a number.
 bool IsSessionIdText(const std::string& id);
 
-// Whether REMOTE_ADDR looks like an IPv4 or IPv6 address (a zone after "%"):
-// 1 to 64 letters, digits, ".", ":" and "%". No other text names a file.
-bool IsClientAddressText(const std::string& addr);
-
 // The file Request.BaseDir + Request.SiteName + id + address + ".SID", every
 // "." of the address written as "p". The empty text when the id fails
 // IsSessionIdText or the address holds a byte other than a letter, digit, ".",
