@@ -70,8 +70,7 @@ std::string ClientNetwork(const std::string& addr) {
   std::string host = addr.substr(0, addr.find('%'));
   unsigned char bytes[16];
   char text[INET6_ADDRSTRLEN];
-  if (inet_pton(AF_INET, host.c_str(), bytes) == 1 &&
-      inet_ntop(AF_INET, bytes, text, sizeof text))
+  if (inet_pton(AF_INET, host.c_str(), bytes) == 1 && inet_ntop(AF_INET, bytes, text, sizeof text))
     return text;
   if (inet_pton(AF_INET6, host.c_str(), bytes) == 1) {
     static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};

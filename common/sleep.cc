@@ -33,7 +33,8 @@ void SleepSecondsWhileRead(unsigned seconds, int fd) {
   for (;;) {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long left_ms = (end.tv_sec - now.tv_sec) * 1000LL + (end.tv_nsec - now.tv_nsec) / 1000000;
+    const long long left_ms =
+        (end.tv_sec - now.tv_sec) * 1000LL + (end.tv_nsec - now.tv_nsec) / 1000000;
     if (left_ms <= 0) return;
     // No events asked: poll reports only an error or hang-up, as a pipe's
     // writing end gets when its reader closed it.

@@ -50,8 +50,8 @@ void WriteActionPage(const std::string& message, const std::string& script_line)
   // script hands setTimeout a string, which needs 'unsafe-eval'.
   const std::string script = "\nwindow.onload = function () {\n" + script_line + "\n";
   WriteLine(kContentType);
-  WriteLine("Content-Security-Policy: default-src 'none'; script-src " +
-            ScriptHashSource(script) + " 'unsafe-eval'" + kFrameRules);
+  WriteLine("Content-Security-Policy: default-src 'none'; script-src " + ScriptHashSource(script) +
+            " 'unsafe-eval'" + kFrameRules);
   WriteLine("");
   WriteLine(kDocType);
   WriteLine("<html>");

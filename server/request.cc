@@ -13,11 +13,11 @@
 #include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/filestamp.h"
+#include "common/names.h"
 #include "common/paths.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
 #include "server/freshness.h"
-#include "common/names.h"
 #include "server/render.h"
 #include "server/requestorigin.h"
 #include "server/sessions.h"
@@ -128,7 +128,8 @@ void AdmitFreeClient() {
   // browser send never makes one.
   Request.SessionId = FindSessionFile(Request.ClientAddr, kFreeUser);
   if (Request.SessionId.empty() && !Request.SameSite) return;
-  if (Request.SessionId.empty()) Request.SessionId = CreateSessionFile(Request.ClientAddr, kFreeUser);
+  if (Request.SessionId.empty())
+    Request.SessionId = CreateSessionFile(Request.ClientAddr, kFreeUser);
   Request.PageName = ValidNameOrEmpty(TrimStartPage(SiteSettings.STARTPAGE));
 }
 

@@ -123,7 +123,8 @@ TEST_F(InterfaceProgram, EachCommandMakesItsCallAndWritesItsPage) {
       {"CREATEVARLIST&NOPE", {"createvarlist\tNOPE"}, DataPage("")},  // count 0
       {"GETVARBYNAME1&Temp", {"getvarbyname\t1\tTemp"}, DataPage("TEMP=21,5")},
       {"GETVARBYNAME2&Temp", {"getvarbyname\t2\tTemp"}, DataPage("21,5")},
-      {"GETVARBYNAME3&farbe", {"getvarbyname\t3\tfarbe"}, DataPage("7;FARBE;S;&quot;Gr\xFCn&quot;")},
+      {"GETVARBYNAME3&farbe", {"getvarbyname\t3\tfarbe"},
+       DataPage("7;FARBE;S;&quot;Gr\xFCn&quot;")},
       {"GETVARBYNAME1&NOPE", {"getvarbyname\t1\tNOPE"}, DataPage("")},  // a fault
       // The argument goes to the runtime undecoded.
       {"GETVARBYNAME2&Gr%FCn%20x", {"getvarbyname\t2\tGr%FCn%20x"}, DataPage("")},
@@ -141,8 +142,8 @@ TEST_F(InterfaceProgram, EachCommandMakesItsCallAndWritesItsPage) {
       {"SETVARBYNAME&FARBE=<form action=//x.example><button>'x'</button>",
        {"setvarbyname\tFARBE=<form action=//x.example><button>'x'</button>"}, DataPage("OK")},
       {"GETVARBYNAME1&FARBE", {"getvarbyname\t1\tFARBE"},
-       DataPage("FARBE=&quot;&lt;form action=//x.example&gt;&lt;button&gt;&#39;x&#39;&lt;/button&gt;"
-                "&quot;")},
+       DataPage("FARBE=&quot;&lt;form action=//x.example&gt;&lt;button&gt;&#39;x&#39;"
+                "&lt;/button&gt;&quot;")},
       {"<base href=//x.example>", {}, ErrorPage("INVALID CALL:&lt;base href=//x.example&gt;")},
   };
   for (const auto& c : cases) {

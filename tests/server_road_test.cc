@@ -1,5 +1,6 @@
 // server_road_test.cc: the request road of the real TelvarinServer run as a CGI
-// program on the test build's site directory: sign-on, sessions, free
+// program on the test build's site directory: sign-on and its failure budgets
+// (networks, user names, bursts, the record, the wait slots), sessions, free
 // addresses, sign-off, the attempt counter, the compiler start, the checks on
 // request values and the request body.
 #include <fcntl.h>
@@ -464,7 +465,8 @@ TEST_F(ServerRoad, FreeAddressKeepsOneSession) {
   EXPECT_EQ(1u, ids.size());
   EXPECT_EQ(1u, SessionFiles().size());
   // The session it has is its own also from another site's page.
-  EXPECT_EQ(*ids.begin(), Hidden(Checked(CgiGet(ServerBinary(), "SP=HAUS", "10.6.0.1", cross)), "sid"));
+  const std::string again = Checked(CgiGet(ServerBinary(), "SP=HAUS", "10.6.0.1", cross));
+  EXPECT_EQ(*ids.begin(), Hidden(again, "sid"));
   EXPECT_EQ(1u, SessionFiles().size());
 }
 

@@ -124,7 +124,9 @@ check "error page from the ninth attempt" has $'Fehler - Ung\xFCltige Anmeldung'
 get "$admin?VERSION"
 check "admin VERSION" has "RESULT->1.1 - 101130"
 check "admin answers text/html" html_type
-check "admin pages run no script, send no form, sit in no frame" grep -aiq "^Content-Security-Policy: default-src 'none'; form-action 'none'; base-uri 'none'; frame-ancestors 'none'"$'\r'"\$" "$tmp/head"
+policy="default-src 'none'; form-action 'none'; base-uri 'none'; frame-ancestors 'none'"
+check "admin pages run no script, send no form, sit in no frame" \
+  grep -aiq "^Content-Security-Policy: $policy"$'\r'"\$" "$tmp/head"
 get "$admin?version"
 check "admin unknown command" has "ERROR INVALID CALL:version"
 get "$admin?GETVARBYNAME1&SOLL_BAD"
