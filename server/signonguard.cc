@@ -76,7 +76,7 @@ std::string UserNameKey(const std::string& site, const std::string& user) {
   for (size_t i = 0; i < user.size() && i < kMaxUserNameBytes; ++i) {
     const unsigned char c = static_cast<unsigned char>(user[i]);
     if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-        c == '_' || c == '-' || c == '+' || c == '%') {
+        c == '_' || c == '-' || c == '+') {
       key += static_cast<char>(c);
     } else {
       key += '%';

@@ -21,9 +21,9 @@ struct SignOnStandingRec {
 };
 
 // The record's key of a user name as typed on site: "u:", the site, ":" and
-// the name with every byte other than a letter, digit, ".", "_", "-", "+" or
-// "%" written as "%" and two hex digits (at most 128 bytes of the name are
-// taken); empty for an empty name, which is not counted.
+// the name with every byte other than a letter, digit, ".", "_", "-" or "+"
+// written as "%" and two hex digits (at most 128 bytes of the name are taken);
+// empty for an empty name, which is not counted.
 std::string UserNameKey(const std::string& site, const std::string& user);
 
 // The standing of addr's network now; reads the record without deciding.

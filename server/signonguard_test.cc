@@ -15,7 +15,8 @@ TEST(UserNameKey, SiteAndNameWithoutSeparators) {
   EXPECT_EQ("", UserNameKey("HAUS", ""));
   EXPECT_EQ("u:HAUS:anna", UserNameKey("HAUS", "anna"));
   EXPECT_EQ("u:HAUS:Anna", UserNameKey("HAUS", "Anna"));  // as typed
-  EXPECT_EQ("u:HAUS:a+b%C3%BC", UserNameKey("HAUS", "a+b%C3%BC"));
+  EXPECT_EQ("u:HAUS:a+b%25FC", UserNameKey("HAUS", "a+b%FC"));
+  EXPECT_EQ("u:HAUS:a+b%FC", UserNameKey("HAUS", "a+b\xFC"));  // not the same name
   EXPECT_EQ("u:HAUS:a%3Bb%0A1%3B9", UserNameKey("HAUS", "a;b\n1;9"));
   EXPECT_EQ("u:HAUS:" + std::string(128, 'x'), UserNameKey("HAUS", std::string(5000, 'x')));
 }
