@@ -2,6 +2,7 @@
 // a test's clock; the files are the state.
 #include "server/sessions.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 
 #include "common/boxfiles.h"
 #include "common/filerewrite.h"
+#include "common/names.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
@@ -58,17 +60,6 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool IsClientAddressText(const std::string& addr) {
-  if (addr.empty() || addr.size() > 64) return false;
-  for (char ch : addr) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-              c == '.' || c == ':' || c == '%';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 bool IsSessionIdText(const std::string& id) {
   if (id.size() != kSessionIdDigits && id.size() != kTimeCountIdDigits) return false;
   for (char c : id)
@@ -112,6 +103,34 @@ bool CheckSessionFile(const std::string& id, const std::string& client_addr) {
   if (!file) return false;
   fclose(file);
   return true;
+}
+
+std::string FindSessionFile(const std::string& client_addr, const std::string& user) {
+  if (!IsClientAddressText(client_addr)) return std::string();
+  const std::string head = Request.SiteName;
+  const std::string tail = SessionFilePath("", "", "", client_addr);  // address and suffix
+  DIR* dir = opendir(Request.BaseDir.c_str());
+  if (!dir) return std::string();
+  std::string found;
+  while (const dirent* item = readdir(dir)) {
+    const std::string name = item->d_name;
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+      continue;
+    const std::string id = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (!IsSessionIdText(id)) continue;  // also another site whose name begins with this one
+    FILE* file = fopen((Request.BaseDir + name).c_str(), "r");
+    if (!file) continue;
+    char text[256];
+    const size_t got = fread(text, 1, sizeof text, file);
+    fclose(file);
+    if (StrGetIndex(std::string(text, got), 2, ';') == user) {
+      found = id;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
 }
 
 void RemoveSessionFile(const std::string& id, const std::string& client_addr) {
