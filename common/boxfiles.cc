@@ -39,6 +39,9 @@ std::string LoginWaitSlotPath(const std::string& site_dir, int slot) {
   return site_dir + kLoginWaitSlotPrefix + IntToStrS(slot) + kLockFileSuffix;
 }
 
+std::string InterfaceFailsPath() { return std::string(kSiteDir) + kInterfaceFailsFileName; }
+std::string InterfaceFailsLockPath() { return std::string(kSiteDir) + kInterfaceFailsLockName; }
+
 std::string CompilerPath() { return std::string(kSiteDir) + kCompilerName; }
 std::string ControlFilePath() { return std::string(kRuntimeDir) + kControlFileName; }
 std::string NoMulticallPath() { return std::string(kSiteDir) + kNoMulticallFileName; }

@@ -23,6 +23,10 @@ constexpr char kAttemptsFileName[] = "SIGNONFAILS.DAT";  // failed sign-ons per 
 constexpr char kAttemptsLockName[] = "SIGNONFAILS.LCK";  // held while it is rewritten
 constexpr char kLoginWaitGuardName[] = "LOGINWAIT.LCK";  // held while a wait slot is taken
 constexpr char kLoginWaitSlotPrefix[] = "LOGINWAIT";     // slot n: prefix + n + ".LCK"
+// The administration interface's failed access codes per client network (the
+// web server's user may write here, never in the runtime's folder).
+constexpr char kInterfaceFailsFileName[] = "INTERFACEFAILS.DAT";
+constexpr char kInterfaceFailsLockName[] = "INTERFACEFAILS.LCK";
 // Runtime directory.
 constexpr char kControlFileName[] = "CTLKRN.CFG";          // the runtime's address
 constexpr char kRuntimeConfigFileName[] = "ABLKRN.CFG";    // names the AF file ("AF=" line)
@@ -41,6 +45,8 @@ std::string AttemptsFilePath(const std::string& site_dir);
 std::string AttemptsLockPath(const std::string& site_dir);
 std::string LoginWaitGuardPath(const std::string& site_dir);
 std::string LoginWaitSlotPath(const std::string& site_dir, int slot);  // slot 1, 2, ...
+std::string InterfaceFailsPath();      // kSiteDir + "INTERFACEFAILS.DAT"
+std::string InterfaceFailsLockPath();  // kSiteDir + "INTERFACEFAILS.LCK"
 std::string CompilerPath();       // kSiteDir + "Sheetmaker"
 std::string NoMulticallPath();    // kSiteDir + "NOMULTICALL.DAT"
 std::string ControlFilePath();    // kRuntimeDir + "CTLKRN.CFG"

@@ -25,6 +25,7 @@ std::string HtmlText(const std::string& value) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
       default: out += c; break;
     }
   }

@@ -9,9 +9,10 @@
 #include <string>
 
 // A runtime value shown as element text (a value cell, a reference in an HTML
-// block): "<", ">" and the double quote become "&lt;", "&gt;", "&quot;", so the
-// value can open no tag. "&" stays: runtime texts carry entities such as
-// "&uuml;" that the pages have always shown as letters.
+// block): "<", ">", the double quote and "'" become "&lt;", "&gt;", "&quot;",
+// "&#39;", so the value can open no tag and end no quoted attribute (a
+// reference an author put in a single-quoted one included). "&" stays: runtime
+// texts carry entities such as "&uuml;" that the pages have always shown as letters.
 std::string HtmlText(const std::string& value);
 
 // A value that the browser sends back or that is shown literally (inside a

@@ -21,3 +21,14 @@ bool IsValidName(const std::string& name) {
 std::string ValidNameOrEmpty(const std::string& name) {
   return IsValidName(name) ? name : std::string();
 }
+
+bool IsClientAddressText(const std::string& addr) {
+  if (addr.empty() || addr.size() > 64) return false;
+  for (char ch : addr) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+              c == '.' || c == ':' || c == '%';
+    if (!ok) return false;
+  }
+  return true;
+}

@@ -4,6 +4,9 @@
 #pragma once
 
 void SleepSeconds(unsigned seconds);
+// The same wait, ended early when the reader of fd (a pipe or socket the page
+// goes out on) has gone: a client that left frees what its wait held.
+void SleepSecondsWhileRead(unsigned seconds, int fd);
 
 // Tests replace the wait with their own function; nullptr restores the real one.
 using SleepFn = void (*)(unsigned seconds);

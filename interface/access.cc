@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "common/boxfiles.h"
+#include "common/failrecord.h"
 #include "common/filerewrite.h"
 #include "common/linereader.h"
 #include "toolkit/cstr.h"
@@ -35,6 +36,8 @@ std::string LineData(const std::string& line) {
   free(data);
   return text;
 }
+
+bool LockedOut(const FailEntry& entry, time_t) { return entry.count >= kInterfaceFailBudget; }
 
 }  // namespace
 
@@ -71,7 +74,32 @@ std::string ReadAuthFile() {
 int SetAuth(const std::string& text) {
   // A code that ReadAuthFile would cut or end early could never be presented.
   if (text.size() + 1 > kMaxLineBytes || text.find('\n') != std::string::npos) return -1;
+  // One byte reads back as no code: only the empty text may open the interface.
+  if (text.size() == 1) return -1;
   // In place: the runtime's folder stays closed to the web server's user, and
   // only the owner may read the code.
-  return OverwriteFileInPlace(AccessFilePath(), text + "\n", 0600) ? 1 : -1;
+  return OverwriteFileInPlace(AccessFilePath(), text + "\n") ? 1 : -1;
+}
+
+bool CheckAccessCode(const std::string& client_addr, const std::string& presented,
+                     const std::string& code) {
+  const std::string net = ClientNetwork(client_addr);
+  FailRecordRec record;
+  // Without a record (the site directory missing) the code is still compared.
+  if (!OpenFailRecord(InterfaceFailsPath(), InterfaceFailsLockPath(), &record))
+    return presented == code;
+  // Entries are forgotten kFailMemorySeconds after their last failure, and a
+  // locked-out network's requests add none: the lock runs that long after its
+  // fourth failure.
+  const FailEntry* entry = net.empty() ? nullptr : FindFailEntry(record, net);
+  bool ok = false;
+  if (!entry || !LockedOut(*entry, record.now)) {
+    ok = presented == code;
+    if (ok)
+      ClearFailures(&record, net);
+    else
+      CountFailure(&record, net);
+  }
+  CloseFailRecord(&record, LockedOut);
+  return ok;
 }

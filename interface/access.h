@@ -21,5 +21,18 @@ std::string DailyCode(int base, int day, int month);
 // place (OverwriteFileInPlace; a new file gets mode 0600): 1 when written, -1
 // when it could not be. A text that the reader could not read back whole (more
 // than 254 bytes, or holding a line feed) is refused and the old file stays.
-// An empty text switches the check off.
+// An empty text switches the check off; any other text that would read back as
+// no code (a mode letter alone) is refused, so the interface is never opened
+// by a slip.
 int SetAuth(const std::string& text);
+
+// Failed access codes are counted per client network (ClientNetwork) in
+// INTERFACEFAILS.DAT: after kInterfaceFailBudget failures within
+// kFailMemorySeconds, the network's requests fail without their code being
+// checked until that long after its last failure.
+constexpr int kInterfaceFailBudget = 4;
+// Whether presented is code, decided under the record's lock for client_addr's
+// network: false without a comparison while the network is locked out; a
+// failure is counted, a success clears the network's count.
+bool CheckAccessCode(const std::string& client_addr, const std::string& presented,
+                     const std::string& code);

@@ -75,7 +75,7 @@ void RunInterface(const InterfaceRequestRec& request) {
   }
   const std::string code = ReadAuthFile();
   // Field 3 is compared exactly as received: no decoding, case-sensitive.
-  if (!code.empty() && Field(query, 3) != code) {
+  if (!code.empty() && !CheckAccessCode(request.RemoteAddr, Field(query, 3), code)) {
     error = 1;
     OutputData = "AUTH FAILED";
   }

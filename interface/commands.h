@@ -10,6 +10,7 @@
 struct InterfaceRequestRec {
   bool HasQuery = false;  // whether QUERY_STRING is set at all
   std::string Query;      // QUERY_STRING, as received
+  std::string RemoteAddr;  // REMOTE_ADDR; "127.0.0.1" when unset
 };
 
 // Handles one request and writes its page.

@@ -12,6 +12,8 @@ int main() {
       request.HasQuery = true;
       request.Query = query;
     }
+    const char* addr = std::getenv("REMOTE_ADDR");
+    request.RemoteAddr = addr && *addr ? addr : "127.0.0.1";
     RunInterface(request);
   } catch (...) {
     // nothing may escape; the page (if any) stays as written

@@ -13,12 +13,15 @@ extern std::string OutputData;
 // The version text that "VERSION" answers.
 constexpr char ActVersion[] = "1.1 - 101130";
 
-// Both carry the header line "Content-Security-Policy: default-src 'none'".
+// Both carry the header line "Content-Security-Policy: default-src 'none';
+// form-action 'none'; base-uri 'none'; frame-ancestors 'none'" and show
+// OutputData escaped as element text (HtmlText).
 // "RESULT->" followed by OutputData.
 void CreateHTMLDataPage();
 // "ERROR " followed by OutputData; it has one more empty line before its document type.
 void CreateHTMLErrorPage();
 // The frame of the reset and work-file pages: a short message, then a script
 // that sends the browser on; script_line is the line inside "window.onload".
-// Its policy allows that one script (by its hash) and no other.
+// Its policy allows that one script (by its hash) and no other, and has the
+// same form, base and frame rules.
 void WriteActionPage(const std::string& message, const std::string& script_line);

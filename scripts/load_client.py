@@ -378,7 +378,10 @@ class Client(threading.Thread):
             if kind == "hidden":
                 fields.append((name, value))
             elif name == "User":
-                fields.append((name, USER))
+                # A mistyped name of its own: the box counts failures per user
+                # name too, and all clients share USER, whose count the
+                # clients' slips together would otherwise lock.
+                fields.append((name, "%s-%s" % (USER, self.name) if wrong else USER))
             elif name == "Passw":
                 fields.append((name, "falsch" if wrong else PASSWORD))
             elif kind == "submit":

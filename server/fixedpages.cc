@@ -5,6 +5,8 @@
 // Tested by fixedpages_test.cc and tests/server_fixedpages_test.cc.
 #include "server/fixedpages.h"
 
+#include <unistd.h>
+
 #include "common/output.h"
 #include "common/sleep.h"
 #include "server/pagehead.h"
@@ -22,9 +24,11 @@ constexpr int kLongestLockAttempt = 9;
 
 void WaitSeconds(unsigned seconds) {
   FlushOutput();  // the page up to the wait reaches the browser before it
-  // Without a free slot the page goes on at once: requests cannot park processes.
+  if (seconds == 0) return;
+  // Without a free slot the page goes on at once: requests cannot park
+  // processes. A client that leaves gives its slot back.
   if (!HoldLockWaitSlot(Request.ClientAddr)) return;
-  SleepSeconds(seconds);
+  SleepSecondsWhileRead(seconds, STDOUT_FILENO);
   ReleaseLockWaitSlot();
 }
 
@@ -52,7 +56,7 @@ unsigned LoginLockSeconds(int attempt) {
   return 1u << attempt;
 }
 
-void CreateHTMLLoginPage(int counter) {
+void CreateHTMLLoginPage(int counter, unsigned wait_seconds) {
   // The request road passes 8 at most (it answers 9 and more with the error page).
   int n = counter + 1;
   std::string number = IntToStrS(n);
@@ -71,7 +75,7 @@ void CreateHTMLLoginPage(int counter) {
     line.clear();
     if (n > 3) {
       WriteLine("&nbsp; Zeitsperre");
-      WaitSeconds(LoginLockSeconds(n));  // everything so far reaches the browser first
+      WaitSeconds(wait_seconds);  // everything so far reaches the browser first
     }
   }
   WriteLine(line + "</p></font><br>");

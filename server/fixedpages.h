@@ -12,8 +12,9 @@ enum class RequestErrorKind {
 
 // The login page for attempt counter + 1, with that number in the hidden field
 // "signoncounter". From attempt 4 on the page is written up to "Zeitsperre",
-// then the run waits LoginLockSeconds before it writes the rest.
-void CreateHTMLLoginPage(int counter);
+// then the run waits wait_seconds (what is left of the time lock in the box's
+// record; the number shown never sets a wait) before it writes the rest.
+void CreateHTMLLoginPage(int counter, unsigned wait_seconds);
 void CreateHTMLRequestErrorPage(RequestErrorKind kind);
 // Written after the session file has been deleted.
 void CreateHTMLSignoffPage();

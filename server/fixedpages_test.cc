@@ -77,7 +77,7 @@ const char kVersionLine[] =
 TEST_F(FixedPages, FirstVisitWithWidthAndNoScaling) {
   SiteSettings.BW = 480;
   SiteSettings.NOAUTOSCALE = true;
-  CreateHTMLLoginPage(0);
+  CreateHTMLLoginPage(0, 0);
   EXPECT_EQ(std::string(kPlainStart) +
                 "<html><head><title>Telvarin-Server Anmeldung</title>\n"
                 "<meta name=\"viewport\" content=\"user-scalable=no width=480\">\n"
@@ -96,7 +96,7 @@ TEST_F(FixedPages, FirstVisitWithWidthAndNoScaling) {
 
 TEST_F(FixedPages, SecondAndThirdAttempt) {
   SiteSettings.AUTHMSG = "Anmeldung <i>Haus</i>";
-  CreateHTMLLoginPage(1);
+  CreateHTMLLoginPage(1, 0);
   std::string second = std::string(kPlainStart) +
                        "<html><head><title>Telvarin-Server Anmeldung</title>\n"
                        "</head><body>\n" +
@@ -109,7 +109,7 @@ TEST_F(FixedPages, SecondAndThirdAttempt) {
   EXPECT_EQ(second, out_);
 
   out_.clear();
-  CreateHTMLLoginPage(2);
+  CreateHTMLLoginPage(2, 0);
   std::string third = second;
   third.replace(third.find("value=\"2\""), 9, "value=\"3\"");
   third.replace(third.find("2. Versuch"), 10, "3. Versuch");
@@ -121,7 +121,7 @@ TEST_F(FixedPages, SecondAndThirdAttempt) {
 // From attempt 4 on, everything up to "Zeitsperre" is written before the wait.
 TEST_F(FixedPages, TimeLockWaitsAfterTheZeitsperreLine) {
   SiteSettings.AUTOWIDTH = true;
-  CreateHTMLLoginPage(3);
+  CreateHTMLLoginPage(3, 16);
   ASSERT_EQ(std::vector<unsigned>{16}, waits);
   std::string head = std::string(kPlainStart) +
                      "<html><head><title>Telvarin-Server Anmeldung</title>\n"
@@ -137,8 +137,13 @@ TEST_F(FixedPages, TimeLockWaitsAfterTheZeitsperreLine) {
                 kVersionLine + "</body></html>\n",
             out_);
 
-  CreateHTMLLoginPage(8);
+  CreateHTMLLoginPage(8, 512);
   EXPECT_EQ((std::vector<unsigned>{16, 512}), waits);
+  // The number shown alone (the posted counter) never makes a wait.
+  out_.clear();
+  CreateHTMLLoginPage(8, 0);
+  EXPECT_EQ((std::vector<unsigned>{16, 512}), waits);
+  EXPECT_NE(std::string::npos, out_.find("9. Versuch ) \n&nbsp; Zeitsperre\n</p>"));
 }
 
 TEST(LoginLockSeconds, TwoToTheAttemptFromTheFourth) {

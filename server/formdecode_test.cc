@@ -26,7 +26,7 @@ const DecodeCase kDecodeCases[] = {
     {"&uuml;ber &Auml;&szuml;", "\xFC" "ber \xC4\xDF"},
     {"(1%29", "(1)"},
     {"100%", "100%"},
-    {"%27%2D%2E%41", "%27%2D%2E%41"}, // escapes outside the table stay
+    {"%27%2D%2E%41", "'%2D%2E%41"},   // escapes outside the table stay
     {"%80", "%80"},
     {"%C4%D6%DC%E4%F6%FC%DF", "\xC4\xD6\xDC\xE4\xF6\xFC\xDF"},
     {"%20%21%22%23%24%26%28%29%2A%2C%2F", " !\"#$&()*,/"},

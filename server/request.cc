@@ -7,18 +7,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
 #include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/filestamp.h"
+#include "common/names.h"
 #include "common/paths.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
 #include "server/freshness.h"
-#include "common/names.h"
 #include "server/render.h"
 #include "server/requestorigin.h"
 #include "server/sessions.h"
@@ -81,39 +80,30 @@ void ChooseSite() {
   Request.SiteName = ValidNameOrEmpty(site);
 }
 
-// The attempt counter of the login page: the larger of the posted one and the
-// failures the box recorded for the address, so a client cannot reset it;
-// every count past the last attempt is the same refused one.
-int LoginCounter() {
-  int counter = 0;
-  if (!Request.RequestData.empty()) {
-    const std::string posted = FieldValue(4, "signoncounter");
-    if (!posted.empty()) counter = C_StrToInt(posted);
-  }
-  counter = std::max(counter, RecordedFailures(Request.ClientAddr, time(nullptr)));
-  return std::min(counter, kLastLoginCounter + 1);
-}
+// Where the client stands in the box's record of failed sign-ons: from the
+// sign-on attempt of this run, else read for its network when the login page
+// is written.
+SignOnStandingRec guard_standing;
+bool guard_known = false;
 
 // A sign-on attempt from the login form: on success a new session on the
 // user's start page, else no session (the user name and password are the
-// form's values as the browser encoded them). The box counts the failures of
-// each address; inside its time lock an address's password is not checked.
+// form's values as the browser encoded them). The box counts failures per
+// network and per user name; inside the time lock of either the password is
+// not checked.
 void SignOnFromLoginForm() {
   Request.PageName.clear();
   Request.SessionId.clear();
-  const time_t now = time(nullptr);
-  if (InsideTimeLock(Request.ClientAddr, now)) return;
-  // From attempt 4 on a failure waits: the run takes its wait slot before the
-  // check, and without one the password is not checked.
-  if (LoginLockSeconds(LoginCounter() + 1) > 0 && !HoldLockWaitSlot(Request.ClientAddr)) return;
   const std::string user = FieldValue(5, "User");
-  const std::string page = TrimStartPage(CheckWebUser(user, FieldValue(6, "Passw")));
-  if (page.compare(0, 3, kFailedSignOn) == 0) {
-    RecordFailedSignOn(Request.ClientAddr, now);
+  std::string page;
+  const auto check = [&] {
+    page = TrimStartPage(CheckWebUser(user, FieldValue(6, "Passw")));
+    return page.compare(0, 3, kFailedSignOn) != 0;
+  };
+  guard_known = true;
+  if (!GuardedSignOn(Request.ClientAddr, UserNameKey(Request.SiteName, user), check,
+                     &guard_standing))
     return;
-  }
-  ClearFailedSignOns(Request.ClientAddr);
-  ReleaseLockWaitSlot();
   Request.PageName = ValidNameOrEmpty(page);
   Request.SessionId = CreateSessionFile(Request.ClientAddr, user);
 }
@@ -134,7 +124,12 @@ void SettleSignOn() {
 void AdmitFreeClient() {
   if (!Request.SessionId.empty()) return;
   if (!IsFreeClient(SiteSettings.FREEIPS, Request.ClientAddr)) return;
-  Request.SessionId = CreateSessionFile(Request.ClientAddr, kFreeUser);
+  // One session per free address; a request that another site's page made the
+  // browser send never makes one.
+  Request.SessionId = FindSessionFile(Request.ClientAddr, kFreeUser);
+  if (Request.SessionId.empty() && !Request.SameSite) return;
+  if (Request.SessionId.empty())
+    Request.SessionId = CreateSessionFile(Request.ClientAddr, kFreeUser);
   Request.PageName = ValidNameOrEmpty(TrimStartPage(SiteSettings.STARTPAGE));
 }
 
@@ -169,14 +164,24 @@ void WriteSignedOnPage(const std::string& site_file) {
   }
 }
 
+// The login page's attempt counter is the larger of the posted one and the
+// failures the box recorded (network, and user name on a sign-on), so a client
+// cannot reset it; every count past the last attempt is the same refused one.
+// Only the box's record makes the page wait, never the posted counter.
 void WriteSignOnPage() {
-  const int counter = LoginCounter();
+  if (!guard_known) guard_standing = NetworkStanding(Request.ClientAddr);
+  int counter = 0;
+  if (!Request.RequestData.empty()) {
+    const std::string posted = FieldValue(4, "signoncounter");
+    if (!posted.empty()) counter = C_StrToInt(posted);
+  }
+  counter = std::min(std::max(counter, guard_standing.failures), kLastLoginCounter + 1);
   if (counter > kLastLoginCounter) {
     CreateHTMLRequestErrorPage(RequestErrorKind::kInvalidSignon);
     return;
   }
   if (Request.SiteName.empty()) Request.SiteName = kDefaultSite;
-  CreateHTMLLoginPage(counter);
+  CreateHTMLLoginPage(counter, guard_standing.lock_left);
 }
 
 // The value of key in the "&"-fields of a query string; false when no field
@@ -212,6 +217,8 @@ std::string ReadPostData(const std::string& content_length, FILE* in) {
 
 int HandleCgiRequest(const CgiRequestRec& cgi) {
   Request = RequestRec();
+  guard_standing = SignOnStandingRec();
+  guard_known = false;
   ResetDisplaySettings();
   LoadCfgFile(ControlFilePath());
 

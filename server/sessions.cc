@@ -2,6 +2,7 @@
 // a test's clock; the files are the state.
 #include "server/sessions.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <cstdio>
 
 #include "common/boxfiles.h"
+#include "common/filerewrite.h"
+#include "common/names.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
@@ -57,17 +60,6 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool IsClientAddressText(const std::string& addr) {
-  if (addr.empty() || addr.size() > 64) return false;
-  for (char ch : addr) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-              c == '.' || c == ':' || c == '%';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 bool IsSessionIdText(const std::string& id) {
   if (id.size() != kSessionIdDigits && id.size() != kTimeCountIdDigits) return false;
   for (char c : id)
@@ -94,7 +86,7 @@ std::string CreateSessionFile(const std::string& client_addr, const std::string&
   const std::string path = SessionFilePath(id, client_addr);
   if (path.empty()) return kSessionError;
   // Readable by the web server's user alone: the name holds the id.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd = OpenCreatingFile(path, O_WRONLY | O_TRUNC);
   if (fd < 0) return kSessionError;
   const bool written = WriteAll(fd, FormatTimeStamp(Now(), '/') + ";" + user);
   if (close(fd) != 0 || !written) {
@@ -111,6 +103,34 @@ bool CheckSessionFile(const std::string& id, const std::string& client_addr) {
   if (!file) return false;
   fclose(file);
   return true;
+}
+
+std::string FindSessionFile(const std::string& client_addr, const std::string& user) {
+  if (!IsClientAddressText(client_addr)) return std::string();
+  const std::string head = Request.SiteName;
+  const std::string tail = SessionFilePath("", "", "", client_addr);  // address and suffix
+  DIR* dir = opendir(Request.BaseDir.c_str());
+  if (!dir) return std::string();
+  std::string found;
+  while (const dirent* item = readdir(dir)) {
+    const std::string name = item->d_name;
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+      continue;
+    const std::string id = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (!IsSessionIdText(id)) continue;  // also another site whose name begins with this one
+    FILE* file = fopen((Request.BaseDir + name).c_str(), "r");
+    if (!file) continue;
+    char text[256];
+    const size_t got = fread(text, 1, sizeof text, file);
+    fclose(file);
+    if (StrGetIndex(std::string(text, got), 2, ';') == user) {
+      found = id;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
 }
 
 void RemoveSessionFile(const std::string& id, const std::string& client_addr) {

@@ -14,10 +14,6 @@
 // "HAUS" or "A". The id is never read as a number.
 bool IsSessionIdText(const std::string& id);
 
-// Whether REMOTE_ADDR looks like an IPv4 or IPv6 address (a zone after "%"):
-// 1 to 64 letters, digits, ".", ":" and "%". No other text names a file.
-bool IsClientAddressText(const std::string& addr);
-
 // The file Request.BaseDir + Request.SiteName + id + address + ".SID", every
 // "." of the address written as "p". The empty text when the id fails
 // IsSessionIdText or the address holds a byte other than a letter, digit, ".",
@@ -32,6 +28,11 @@ std::string CreateSessionFile(const std::string& client_addr, const std::string&
 
 // Whether the session file of this id and address exists and can be read.
 bool CheckSessionFile(const std::string& id, const std::string& client_addr);
+
+// The id of a session file of Request.SiteName and this address whose user is
+// user (the first one found), or the empty text: a free address keeps one
+// session instead of a new one per request.
+std::string FindSessionFile(const std::string& client_addr, const std::string& user);
 
 // Deletes the session file of this id and address; the outcome is not reported.
 void RemoveSessionFile(const std::string& id, const std::string& client_addr);

@@ -1,8 +1,7 @@
-// signonguard.cc: failed sign-ons per address and the time lock's wait slots
-// (see signonguard.h). The attempts file has one line per address,
-// "address;count;time of the latest failure", and is rewritten whole under
-// its lock file; the slots are flock()ed files, so a process that ends for any
-// reason gives its slot back.
+// signonguard.cc: failed sign-ons per network and user name, and the time
+// lock's wait slots (see signonguard.h). The counts live in a failure record
+// (common/failrecord); the slots are flock()ed files, so a process that ends
+// for any reason gives its slot back.
 #include "server/signonguard.h"
 
 #include <fcntl.h>
@@ -11,102 +10,46 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <cstdio>
 #include <vector>
 
 #include "common/boxfiles.h"
+#include "common/failrecord.h"
 #include "common/filerewrite.h"
-#include "common/linereader.h"
 #include "server/fixedpages.h"
 #include "server/request.h"
-#include "server/sessions.h"
-#include "toolkit/strobj.h"
 
 namespace {
 
-// A first login page without any wait comes before this many failures.
-constexpr int kFailuresBeforeLock = 3;
+constexpr size_t kMaxUserNameBytes = 128;
 
 // The wait slot this run holds (a locked file descriptor), or -1.
 int held_slot = -1;
 
-struct AttemptEntry {
-  std::string addr;
-  int count = 0;
-  time_t last = 0;
-};
-
-// The entries of the attempts file that are still remembered at now.
-std::vector<AttemptEntry> ReadEntries(time_t now) {
-  std::vector<AttemptEntry> entries;
-  FILE* file = fopen(AttemptsFilePath(Request.BaseDir).c_str(), "r");
-  if (!file) return entries;
-  std::string line;
-  bool ended_lf = false;
-  while (ReadLine(file, &line, &ended_lf)) {
-    AttemptEntry e;
-    e.addr = StrGetIndex(line, 1, ';');
-    e.count = C_StrToInt(StrGetIndex(line, 2, ';'));
-    e.last = static_cast<time_t>(std::strtoll(StrGetIndex(line, 3, ';').c_str(), nullptr, 10));
-    if (e.addr.empty() || e.count <= 0) continue;
-    if (e.last > now || now - e.last >= kAttemptMemorySeconds) continue;
-    entries.push_back(e);
-  }
-  fclose(file);
-  return entries;
+// How long entry's time lock still runs at now: with c failures the next
+// attempt is c + 1, and its lock runs from the latest failure.
+unsigned LockLeft(const FailEntry* entry, time_t now) {
+  if (!entry) return 0;
+  const time_t lock = static_cast<time_t>(LoginLockSeconds(entry->count + 1));
+  const time_t since = now - entry->last;
+  return since < lock ? static_cast<unsigned>(lock - since) : 0;
 }
 
-bool WriteEntries(const std::vector<AttemptEntry>& entries) {
-  std::string content;
-  for (const auto& e : entries)
-    content += e.addr + ";" + IntToStrS(e.count) + ";" + std::to_string(e.last) + "\n";
-  return ReplaceFileContent(AttemptsFilePath(Request.BaseDir), content);
+bool InsideTimeLock(const FailEntry& entry, time_t now) { return LockLeft(&entry, now) > 0; }
+
+// The standing of the keys in record (an empty key has no entry).
+SignOnStandingRec StandingOf(const FailRecordRec& record, const std::string& net,
+                             const std::string& user_key) {
+  SignOnStandingRec standing;
+  for (const std::string* key : {&net, &user_key}) {
+    const FailEntry* e = key->empty() ? nullptr : FindFailEntry(record, *key);
+    if (!e) continue;
+    standing.failures = std::max(standing.failures, e->count);
+    standing.lock_left = std::max(standing.lock_left, LockLeft(e, record.now));
+  }
+  return standing;
 }
 
-// An open, locked file descriptor, or -1.
-int LockFile(const std::string& path, int how) {
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return -1;
-  while (flock(fd, how) != 0) {
-    if (errno == EINTR) continue;
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Changes addr's entry under the attempts lock: change gets the entry (count 0
-// when new) and returns false to drop it. Returns the entry's count afterwards.
-template <typename Change>
-int UpdateEntry(const std::string& addr, time_t now, Change change) {
-  const int lock = LockFile(AttemptsLockPath(Request.BaseDir), LOCK_EX);
-  if (lock < 0) return 0;
-  std::vector<AttemptEntry> entries = ReadEntries(now);
-  auto it = std::find_if(entries.begin(), entries.end(),
-                         [&](const AttemptEntry& e) { return e.addr == addr; });
-  AttemptEntry entry;
-  if (it != entries.end()) {
-    entry = *it;
-    entries.erase(it);
-  }
-  entry.addr = addr;
-  int count = 0;
-  if (change(entry)) {
-    if (entries.size() >= kMaxAttemptAddresses) {
-      std::sort(entries.begin(), entries.end(),
-                [](const AttemptEntry& a, const AttemptEntry& b) { return a.last > b.last; });
-      entries.resize(kMaxAttemptAddresses - 1);
-    }
-    entries.push_back(entry);
-    count = entry.count;
-  }
-  if (!WriteEntries(entries)) count = 0;
-  close(lock);
-  return count;
-}
-
-// The address a slot's holder wrote into it.
+// The network a slot's holder wrote into it.
 std::string SlotHolder(int fd) {
   char buffer[128];
   const ssize_t n = pread(fd, buffer, sizeof buffer, 0);
@@ -115,62 +58,81 @@ std::string SlotHolder(int fd) {
 
 }  // namespace
 
-int RecordedFailures(const std::string& addr, time_t now, time_t* last) {
-  for (const auto& e : ReadEntries(now)) {
-    if (e.addr != addr) continue;
-    if (last) *last = e.last;
-    return e.count;
+std::string UserNameKey(const std::string& site, const std::string& user) {
+  if (user.empty()) return std::string();
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string key = "u:" + site + ":";
+  for (size_t i = 0; i < user.size() && i < kMaxUserNameBytes; ++i) {
+    const unsigned char c = static_cast<unsigned char>(user[i]);
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
+        c == '_' || c == '-' || c == '+') {
+      key += static_cast<char>(c);
+    } else {
+      key += '%';
+      key += kHex[c >> 4];
+      key += kHex[c & 15];
+    }
   }
-  return 0;
+  return key;
 }
 
-int RecordFailedSignOn(const std::string& addr, time_t now) {
-  if (!IsClientAddressText(addr)) return 0;  // never a line break or ";" in the file
-  return UpdateEntry(addr, now, [now](AttemptEntry& e) {
-    ++e.count;
-    e.last = now;
-    return true;
-  });
+SignOnStandingRec NetworkStanding(const std::string& addr) {
+  return StandingOf(PeekFailRecord(AttemptsFilePath(Request.BaseDir)), ClientNetwork(addr), "");
 }
 
-void ClearFailedSignOns(const std::string& addr) {
-  if (RecordedFailures(addr, time(nullptr)) == 0) return;  // the usual case: no write
-  UpdateEntry(addr, time(nullptr), [](AttemptEntry&) { return false; });
-}
-
-bool InsideTimeLock(const std::string& addr, time_t now) {
-  time_t last = 0;
-  const int count = RecordedFailures(addr, now, &last);
-  if (count < kFailuresBeforeLock) return false;
-  return now - last < static_cast<time_t>(LoginLockSeconds(count + 1));
+bool GuardedSignOn(const std::string& addr, const std::string& user_key,
+                   const std::function<bool()>& check, SignOnStandingRec* standing) {
+  const std::string net = ClientNetwork(addr);
+  FailRecordRec record;
+  if (!OpenFailRecord(AttemptsFilePath(Request.BaseDir), AttemptsLockPath(Request.BaseDir),
+                      &record)) {
+    // No record can be kept (the site directory is not writable): the
+    // password is still checked, as the box did before it counted.
+    *standing = SignOnStandingRec();
+    return check();
+  }
+  bool ok = false;
+  if (StandingOf(record, net, user_key).lock_left == 0) {
+    ok = check();
+    for (const std::string* key : {&net, &user_key}) {
+      if (ok)
+        ClearFailures(&record, *key);
+      else
+        CountFailure(&record, *key);
+    }
+  }
+  *standing = StandingOf(record, net, user_key);
+  CloseFailRecord(&record, InsideTimeLock);
+  return ok;
 }
 
 bool HoldLockWaitSlot(const std::string& addr) {
   if (held_slot >= 0) return true;
-  if (!IsClientAddressText(addr)) return false;
-  const int guard = LockFile(LoginWaitGuardPath(Request.BaseDir), LOCK_EX);
+  const std::string net = ClientNetwork(addr);  // written into the slot; no line end
+  if (net.empty()) return false;
+  const int guard = LockFileAt(LoginWaitGuardPath(Request.BaseDir), LOCK_EX);
   if (guard < 0) return false;
   int taken = -1;
-  bool addr_waits = false;
+  bool net_waits = false;
   std::vector<int> held;  // slots locked by this process while it looks
-  for (int i = 1; i <= kLockWaitSlots && !addr_waits; ++i) {
+  for (int i = 1; i <= kLockWaitSlots && !net_waits; ++i) {
     const std::string path = LoginWaitSlotPath(Request.BaseDir, i);
-    const int fd = LockFile(path, LOCK_EX | LOCK_NB);
+    const int fd = LockFileAt(path, LOCK_EX | LOCK_NB);
     if (fd >= 0) {
       held.push_back(fd);
       if (taken < 0) taken = fd;
       continue;
     }
-    // Busy: its holder wrote its address while holding the guard.
+    // Busy: its holder wrote its network while holding the guard.
     const int peek = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (peek >= 0) {
-      addr_waits = SlotHolder(peek) == addr;
+      net_waits = SlotHolder(peek) == net;
       close(peek);
     }
   }
   bool ok = false;
-  if (!addr_waits && taken >= 0 && ftruncate(taken, 0) == 0 &&
-      pwrite(taken, addr.data(), addr.size(), 0) == static_cast<ssize_t>(addr.size()))
+  if (!net_waits && taken >= 0 && ftruncate(taken, 0) == 0 &&
+      pwrite(taken, net.data(), net.size(), 0) == static_cast<ssize_t>(net.size()))
     ok = true;
   for (int fd : held)
     if (!ok || fd != taken) close(fd);  // the taken slot stays locked

@@ -1,11 +1,9 @@
-// signonguard_test.cc: the attempts file: counting, forgetting, the address
-// limit and what never gets into it. The wait slots are tested through the
-// real program (tests/server_road_test.cc), where processes hold them.
+// signonguard_test.cc: the user name's key in the failure record, and the
+// standing (count and time lock left) of a sign-on. The budgets, races and wait
+// slots are tested through the real program (tests/server_road_test.cc).
 #include "server/signonguard.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include "common/boxfiles.h"
 #include "harness.h"
@@ -13,74 +11,41 @@
 
 namespace {
 
-constexpr time_t kT = 1796616600;
-
-class SignOnGuard : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Request = RequestRec();
-    Request.BaseDir = testsupport::MakeTempDir() + "/";
-  }
-};
-
-TEST_F(SignOnGuard, CountsPerAddressForgetsAndClears) {
-  EXPECT_EQ(1, RecordFailedSignOn("10.0.0.1", kT));
-  EXPECT_EQ(2, RecordFailedSignOn("10.0.0.1", kT + 1));
-  EXPECT_EQ(1, RecordFailedSignOn("fe80::2", kT + 2));
-  EXPECT_EQ(3, RecordFailedSignOn("10.0.0.1", kT + 3));
-  time_t last = 0;
-  EXPECT_EQ(3, RecordedFailures("10.0.0.1", kT + 3, &last));
-  EXPECT_EQ(kT + 3, last);
-  EXPECT_EQ(0, RecordedFailures("10.0.0.10", kT + 3));
-  // 15 minutes after the latest failure the address starts again.
-  EXPECT_EQ(3, RecordedFailures("10.0.0.1", kT + 3 + kAttemptMemorySeconds - 1));
-  EXPECT_EQ(0, RecordedFailures("10.0.0.1", kT + 3 + kAttemptMemorySeconds));
-  EXPECT_EQ(1, RecordFailedSignOn("10.0.0.1", kT + 3 + kAttemptMemorySeconds));
-  ClearFailedSignOns("fe80::2");
-  EXPECT_EQ(0, RecordedFailures("fe80::2", kT + 3));
-  EXPECT_EQ("10.0.0.1;1;" + std::to_string(kT + 3 + kAttemptMemorySeconds) + "\n",
-            testsupport::ReadFile(AttemptsFilePath(Request.BaseDir)));
+TEST(UserNameKey, SiteAndNameWithoutSeparators) {
+  EXPECT_EQ("", UserNameKey("HAUS", ""));
+  EXPECT_EQ("u:HAUS:anna", UserNameKey("HAUS", "anna"));
+  EXPECT_EQ("u:HAUS:Anna", UserNameKey("HAUS", "Anna"));  // as typed
+  EXPECT_EQ("u:HAUS:a+b%25FC", UserNameKey("HAUS", "a+b%FC"));
+  EXPECT_EQ("u:HAUS:a+b%FC", UserNameKey("HAUS", "a+b\xFC"));  // not the same name
+  EXPECT_EQ("u:HAUS:a%3Bb%0A1%3B9", UserNameKey("HAUS", "a;b\n1;9"));
+  EXPECT_EQ("u:HAUS:" + std::string(128, 'x'), UserNameKey("HAUS", std::string(5000, 'x')));
 }
 
-TEST_F(SignOnGuard, TimeLockRunsFromTheLatestFailure) {
-  RecordFailedSignOn("10.0.0.1", kT);
-  RecordFailedSignOn("10.0.0.1", kT);
-  EXPECT_FALSE(InsideTimeLock("10.0.0.1", kT));  // attempt 3 has no lock
-  RecordFailedSignOn("10.0.0.1", kT + 5);
-  EXPECT_TRUE(InsideTimeLock("10.0.0.1", kT + 5));
-  EXPECT_TRUE(InsideTimeLock("10.0.0.1", kT + 5 + 15));  // attempt 4: 16 s
-  EXPECT_FALSE(InsideTimeLock("10.0.0.1", kT + 5 + 16));
-  EXPECT_FALSE(InsideTimeLock("10.0.0.2", kT + 5));
-  for (int i = 0; i < 10; ++i) RecordFailedSignOn("10.0.0.1", kT + 100);
-  EXPECT_TRUE(InsideTimeLock("10.0.0.1", kT + 100 + 511));  // at most 512 s
-  EXPECT_FALSE(InsideTimeLock("10.0.0.1", kT + 100 + 512));
-}
-
-TEST_F(SignOnGuard, KeepsAtMostTheNewestAddresses) {
-  std::string full;
-  for (size_t i = 0; i < kMaxAttemptAddresses; ++i)
-    full += "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ";2;" +
-            std::to_string(i == 0 ? kT : kT + 1) + "\n";  // 10.1.0.0 the oldest
-  testsupport::WriteFile(AttemptsFilePath(Request.BaseDir), full);
-  EXPECT_EQ(2, RecordedFailures("10.1.0.0", kT + 100));
-  EXPECT_EQ(1, RecordFailedSignOn("192.168.1.1", kT + 100));
-  EXPECT_EQ(0, RecordedFailures("10.1.0.0", kT + 100));  // the oldest went
-  EXPECT_EQ(2, RecordedFailures("10.1.0.99", kT + 100));
-  EXPECT_EQ(1, RecordedFailures("192.168.1.1", kT + 100));
-  const std::string now = testsupport::ReadFile(AttemptsFilePath(Request.BaseDir));
-  EXPECT_EQ(kMaxAttemptAddresses, static_cast<size_t>(std::count(now.begin(), now.end(), '\n')));
-}
-
-TEST_F(SignOnGuard, OnlyAddressesAndWellFormedLinesCount) {
-  for (const char* addr : {"a;b", "1.2.3.4\n5.6.7.8;9", "", "x y"})
-    EXPECT_EQ(0, RecordFailedSignOn(addr, kT)) << addr;
-  EXPECT_FALSE(testsupport::FileExists(AttemptsFilePath(Request.BaseDir)));
+TEST(GuardedSignOn, LockRunsFromTheLatestFailureOfNetworkOrName) {
+  Request = RequestRec();
+  Request.BaseDir = testsupport::MakeTempDir() + "/";
+  const time_t t = time(nullptr);
+  // Network 10.0.0.1: 3 failures 10 s ago (attempt 4: 16 s); anna: 5, 1 s ago (64 s).
   testsupport::WriteFile(AttemptsFilePath(Request.BaseDir),
-                         "10.0.0.1;x;" + std::to_string(kT) + "\n;4;" + std::to_string(kT) +
-                             "\n10.0.0.2;5;" + std::to_string(kT + 60) + "\n10.0.0.3;5\n");
-  EXPECT_EQ(0, RecordedFailures("10.0.0.1", kT));
-  EXPECT_EQ(0, RecordedFailures("10.0.0.2", kT));  // a time ahead of now: ignored
-  EXPECT_EQ(0, RecordedFailures("10.0.0.3", kT));
+                         "10.0.0.1;3;" + std::to_string(t - 10) + "\nu:HAUS:anna;5;" +
+                             std::to_string(t - 1) + "\n");
+  SignOnStandingRec standing = NetworkStanding("10.0.0.1");
+  EXPECT_EQ(3, standing.failures);
+  EXPECT_GE(standing.lock_left, 5u);
+  EXPECT_LE(standing.lock_left, 6u);
+  int checks = 0;
+  const auto wrong = [&] { ++checks; return false; };
+  EXPECT_FALSE(GuardedSignOn("10.0.0.2", "u:HAUS:anna", wrong, &standing));
+  EXPECT_EQ(0, checks);  // the name is locked
+  EXPECT_EQ(5, standing.failures);
+  EXPECT_GE(standing.lock_left, 62u);
+  EXPECT_FALSE(GuardedSignOn("10.0.0.2", "u:HAUS:bert", wrong, &standing));
+  EXPECT_EQ(1, checks);  // neither is locked: checked and counted for both
+  EXPECT_EQ(1, standing.failures);
+  EXPECT_EQ(0u, standing.lock_left);
+  EXPECT_TRUE(GuardedSignOn("::ffff:10.0.0.2", "u:HAUS:bert", [] { return true; }, &standing));
+  EXPECT_EQ(0, standing.failures);  // a success clears the network and the name
+  EXPECT_EQ(0, NetworkStanding("10.0.0.2").failures);
 }
 
 }  // namespace

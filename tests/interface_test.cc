@@ -38,17 +38,19 @@ const char kProject[] =
     "VAR 5 LICHT U Aus\n"
     "MACRO 15 ALLESAUS\n";
 
-const char kNoScript[] = "Content-Security-Policy: default-src 'none'\n";
+const char kFrameRules[] = "; form-action 'none'; base-uri 'none'; frame-ancestors 'none'";
+const std::string kNoScript =
+    std::string("Content-Security-Policy: default-src 'none'") + kFrameRules + "\n";
 
 std::string DataPage(const std::string& result) {
-  return "Content-type: text/html\n" + std::string(kNoScript) + "\n"
+  return "Content-type: text/html\n" + kNoScript + "\n"
          "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
          "<html><head><title>Telvarin-Interface</title></head><body>\n"
          "RESULT->" + result + "\n</body></html>\n";
 }
 
 std::string ErrorPage(const std::string& reason) {
-  return "Content-type: text/html\n" + std::string(kNoScript) + "\n\n"
+  return "Content-type: text/html\n" + kNoScript + "\n\n"
          "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
          "<html><head><title>Telvarin-Interface</title></head><body>\n"
          "ERROR " + reason + "\n</body></html>\n";
@@ -60,7 +62,7 @@ std::string ActionPage(const std::string& message, const std::string& script) {
   const std::string element = "\nwindow.onload = function () {\n" + script + "\n";
   return "Content-type: text/html\n"
          "Content-Security-Policy: default-src 'none'; script-src " +
-         ScriptHashSource(element) + " 'unsafe-eval'\n\n"
+         ScriptHashSource(element) + " 'unsafe-eval'" + kFrameRules + "\n\n"
          "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
          "<html>\n"
          "<head><title>Datei-Aktion</title></head><body>\n" +
@@ -95,9 +97,10 @@ class InterfaceProgram : public ::testing::Test {
   }
 
   // One request; every run must end with status 0 and nothing on standard error.
-  std::string Get(const std::string& query, const std::map<std::string, std::string>& env = {}) {
+  std::string Get(const std::string& query, const std::map<std::string, std::string>& env = {},
+                  const std::string& addr = "127.0.0.1") {
     if (runtime_) runtime_->ClearCalls();
-    const ProcResult r = CgiGet(InterfaceBinary(), query, "127.0.0.1", env);
+    const ProcResult r = CgiGet(InterfaceBinary(), query, addr, env);
     EXPECT_EQ(0, r.status) << query;
     EXPECT_EQ("", r.err) << query;
     return r.out;
@@ -120,7 +123,8 @@ TEST_F(InterfaceProgram, EachCommandMakesItsCallAndWritesItsPage) {
       {"CREATEVARLIST&NOPE", {"createvarlist\tNOPE"}, DataPage("")},  // count 0
       {"GETVARBYNAME1&Temp", {"getvarbyname\t1\tTemp"}, DataPage("TEMP=21,5")},
       {"GETVARBYNAME2&Temp", {"getvarbyname\t2\tTemp"}, DataPage("21,5")},
-      {"GETVARBYNAME3&farbe", {"getvarbyname\t3\tfarbe"}, DataPage("7;FARBE;S;\"Gr\xFCn\"")},
+      {"GETVARBYNAME3&farbe", {"getvarbyname\t3\tfarbe"},
+       DataPage("7;FARBE;S;&quot;Gr\xFCn&quot;")},
       {"GETVARBYNAME1&NOPE", {"getvarbyname\t1\tNOPE"}, DataPage("")},  // a fault
       // The argument goes to the runtime undecoded.
       {"GETVARBYNAME2&Gr%FCn%20x", {"getvarbyname\t2\tGr%FCn%20x"}, DataPage("")},
@@ -134,6 +138,13 @@ TEST_F(InterfaceProgram, EachCommandMakesItsCallAndWritesItsPage) {
       {"", {}, ErrorPage("INVALID CALL:")},
       {"ENDAKX&1", {}, ErrorPage("INVALID CALL:ENDAKX")},
       {"GETVARBYNAME4&Temp", {}, ErrorPage("INVALID CALL:GETVARBYNAME4")},
+      // A value or command word with markup is shown as text, never as a form.
+      {"SETVARBYNAME&FARBE=<form action=//x.example><button>'x'</button>",
+       {"setvarbyname\tFARBE=<form action=//x.example><button>'x'</button>"}, DataPage("OK")},
+      {"GETVARBYNAME1&FARBE", {"getvarbyname\t1\tFARBE"},
+       DataPage("FARBE=&quot;&lt;form action=//x.example&gt;&lt;button&gt;&#39;x&#39;"
+                "&lt;/button&gt;&quot;")},
+      {"<base href=//x.example>", {}, ErrorPage("INVALID CALL:&lt;base href=//x.example&gt;")},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.page, Get(c.query)) << c.query;
@@ -180,15 +191,49 @@ TEST_F(InterfaceProgram, MissingQueryString) {
 TEST_F(InterfaceProgram, FixedAccessCodeIsField3Exactly) {
   StartRuntime();
   WriteFile(AuthPath(), "Xgeheim\n");
+  int n = 0;  // each from a network of its own: four failures lock one out
   for (const char* query : {"GETVARBYNAME1&Temp", "GETVARBYNAME1&Temp&", "GETVARBYNAME1&Temp&Geheim",
                             "GETVARBYNAME1&Temp&geheim2", "GETVARBYNAME1&Temp&gehe%69m", "geheim"}) {
-    EXPECT_EQ(ErrorPage("AUTH FAILED"), Get(query)) << query;
+    EXPECT_EQ(ErrorPage("AUTH FAILED"), Get(query, {}, "10.0.0." + std::to_string(++n))) << query;
     EXPECT_EQ(Calls{}, runtime_->Calls()) << query;  // refused before any call
   }
   EXPECT_EQ(DataPage("TEMP=21,5"), Get("GETVARBYNAME1&Temp&geheim"));
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION&&geheim"));
   WriteFile(AuthPath(), "B\n");  // a mode letter alone sets no code, in mode "B" too
   EXPECT_EQ(DataPage("1.1 - 101130"), Get("VERSION"));
+}
+
+// Failed codes are counted per client network: the fifth request of a network
+// with four failures is refused without its code being compared.
+TEST_F(InterfaceProgram, FourFailuresLockANetworkOut) {
+  WriteFile(AuthPath(), "Xgeheim\n");
+  struct Case {
+    const char* addr;
+    const char* code;
+    bool admitted;
+  };
+  const Case cases[] = {
+      {"10.0.0.1", "a", false},          {"10.0.0.1", "b", false},
+      {"10.0.0.1", "c", false},          {"10.0.0.1", "geheim", true},  // clears the count
+      {"10.0.0.1", "d", false},          {"::ffff:10.0.0.1", "e", false},  // the same network
+      {"10.0.0.1", "f", false},          {"10.0.0.1", "g", false},         // the fourth
+      {"10.0.0.1", "geheim", false},     {"10.0.0.2", "geheim", true},     // another network
+      {"2001:db8:0:1::1", "a", false},   {"2001:db8:0:1::2", "b", false},
+      {"2001:db8:0:1::3", "c", false},   {"2001:db8:0:1::4", "d", false},
+      {"2001:db8:0:1::99", "geheim", false},  // the same /64
+      {"2001:db8:0:2::1", "geheim", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.admitted ? DataPage("1.1 - 101130") : ErrorPage("AUTH FAILED"),
+              Get(std::string("VERSION&&") + c.code, {}, c.addr))
+        << c.addr << " " << c.code;
+  // The refused requests were not counted: the lock runs from the fourth failure.
+  const std::string record = ReadFile(testsupport::SiteDir() + "INTERFACEFAILS.DAT");
+  EXPECT_NE(std::string::npos, record.find("10.0.0.1;4;")) << record;
+  EXPECT_NE(std::string::npos, record.find("2001:db8:0:1::/64;4;")) << record;
+  struct stat st;
+  ASSERT_EQ(0, stat((testsupport::SiteDir() + "INTERFACEFAILS.DAT").c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
 TEST_F(InterfaceProgram, DailyCodeFromLocalTime) {
@@ -240,6 +285,10 @@ TEST_F(InterfaceProgram, SetAuthTakesOnlyCodesThatCanBeReadBack) {
   const Case cases[] = {
       {longest + "k", DataPage("ERROR"), "Xalt-und-lang\n"},
       {"Xa\nb", DataPage("ERROR"), "Xalt-und-lang\n"},
+      // One character reads back as no code: it would open the interface.
+      {"X", DataPage("ERROR"), "Xalt-und-lang\n"},
+      {"B", DataPage("ERROR"), "Xalt-und-lang\n"},
+      {"7", DataPage("ERROR"), "Xalt-und-lang\n"},
       {"Xkurz", DataPage("OK"), "Xkurz\n"},  // shorter: the old rest is cut
       {longest, DataPage("OK"), longest + "\n"},
   };

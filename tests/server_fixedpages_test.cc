@@ -54,6 +54,7 @@ TEST_F(FixedPagesProgram, LoginPageByAttempt) {
     const char* method;
     std::string request;
     double min_seconds;  // the time lock
+    int failures;        // recorded for the address before the request
   };
   const auto failed = [](const std::string& site, int counter) {
     return "SP=" + site + "&sitename=*&sid=xxx&signoncounter=" + std::to_string(counter) +
@@ -61,17 +62,21 @@ TEST_F(FixedPagesProgram, LoginPageByAttempt) {
   };
   const LoginCase cases[] = {
       {"fixed_login_first.html", "AUTHMSG=Willkommen im <i>Haus</i>\nBW=480\nNOAUTOSCALE=1\n",
-       "GET", "SP=Haus", 0},
+       "GET", "SP=Haus", 0, 0},
       {"fixed_login_second.html", "AUTHMSG=Anmeldung\nAUTOWIDTH=1\n", "POST",
-       failed("Haus", 1), 0},
+       failed("Haus", 1), 0, 0},
       // An empty site name: the login page names the default site.
-      {"fixed_login_third.html", nullptr, "POST", failed("", 2), 0},
-      {"fixed_login_fourth.html", nullptr, "POST", failed("Haus", 3), 16},
+      {"fixed_login_third.html", nullptr, "POST", failed("", 2), 0, 0},
+      // The third failure the box records: attempt 4 waits its lock in full.
+      {"fixed_login_fourth.html", nullptr, "POST", failed("Haus", 3), 16, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.want_file);
     ResetFixedDirs();
     if (c.site_file) WriteFile(SiteDir() + "Haus.TVS", c.site_file);
+    if (c.failures > 0)
+      WriteFile(SiteDir() + "SIGNONFAILS.DAT", "127.0.0.1;" + std::to_string(c.failures) + ";" +
+                                                   std::to_string(time(nullptr)) + "\n");
     const std::string want = Expected(c.want_file);
     ASSERT_FALSE(want.empty());
     const auto start = std::chrono::steady_clock::now();

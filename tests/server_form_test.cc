@@ -228,7 +228,8 @@ std::string Checksum(const std::string& text) {
 }
 
 // A value from the runtime in every place of a page: value cells, text and
-// number inputs, a selection and its preselection, field names, an HTML block.
+// number inputs, a selection and its preselection, field names, an HTML block
+// (in its text and in a single-quoted attribute).
 TEST(ServerFormValues, RuntimeValuesCannotScriptThePageAndComeBackUnchanged) {
   struct Case {
     std::string value;
@@ -242,6 +243,8 @@ TEST(ServerFormValues, RuntimeValuesCannotScriptThePageAndComeBackUnchanged) {
       {"a\" onfocus=\"b", "a&quot; onfocus=&quot;b", "a&quot; onfocus=&quot;b",
        "\"a&quot; onfocus=&quot;b\""},
       {"a b", "a b", "a b", "\"a b\""},
+      {"' onmouseover='b", "&#39; onmouseover=&#39;b", "&#39; onmouseover=&#39;b",
+       "\"&#39; onmouseover=&#39;b\""},
       {"&uuml;", "&uuml;", "&amp;uuml;", "\"&amp;uuml;\""},
       {"Gr\xFCn", "Gr\xFCn", "Gr\xFCn", "Gr\xFCn"},  // as ever
   };
@@ -256,7 +259,7 @@ TEST(ServerFormValues, RuntimeValuesCannotScriptThePageAndComeBackUnchanged) {
                            "OBJROW=T@Text@1@x@7@S@@@@0000000000\n"
                            "OBJROW=W@Wahl@1@x@5@U@@2&" + c.value + "&Aus\n"
                            "OBJROW=Z@Zahl@1@x@12@N@@@@00000\n"
-                           "#20000\nHTML1=<p>%<T></p>\n");
+                           "#20000\nHTML1=<p title='%<T>'>%<T></p>\n");
     TrialRuntime runtime("VAR 7 T S " + c.value + "\nVAR 5 W U " + c.value +
                          "\nVAR 12 Z N " + c.value + "\n");
     ASSERT_TRUE(runtime.Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
@@ -272,7 +275,8 @@ TEST(ServerFormValues, RuntimeValuesCannotScriptThePageAndComeBackUnchanged) {
         "<td class=valcs><input type=text name=" +
             (bare ? "N12q" + c.value : "\"N12q" + c.inner + "\"") + " size=5 value=" +
             c.unquoted + "></td>\n",
-        "<p>&quot;" + c.text + "&quot;</p>\n",
+        // A reference in a single-quoted attribute stays inside it.
+        "<p title='&quot;" + c.text + "&quot;'>&quot;" + c.text + "&quot;</p>\n",
     };
     // A choice cannot hold "&", the page file's choice separator.
     const bool choice = c.value.find('&') == std::string::npos;

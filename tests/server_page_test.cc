@@ -229,7 +229,8 @@ TEST_P(ServerPageTest, SignOnShowsTheUsersStartPageUnderTheNewSession) {
   // The new session file names the session id that the page carries.
   std::vector<std::string> added;
   for (const std::string& name : ListDir(SiteDir()))
-    if (std::find(before.begin(), before.end(), name) == before.end() && name != kMarker)
+    if (std::find(before.begin(), before.end(), name) == before.end() && name != kMarker &&
+        name != "SIGNONFAILS.LCK")  // the sign-on's decision is made under this lock
       added.push_back(name);
   ASSERT_EQ(1u, added.size());
   const std::string suffix = "10p0p0p9.SID";

@@ -1,5 +1,6 @@
 // server_road_test.cc: the request road of the real TelvarinServer run as a CGI
-// program on the test build's site directory: sign-on, sessions, free
+// program on the test build's site directory: sign-on and its failure budgets
+// (networks, user names, bursts, the record, the wait slots), sessions, free
 // addresses, sign-off, the attempt counter, the compiler start, the checks on
 // request values and the request body.
 #include <fcntl.h>
@@ -10,6 +11,9 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -73,6 +77,19 @@ std::vector<std::string> SessionFiles() {
   return out;
 }
 
+// The files of the site directory that the runs created (all but the site's
+// own files), each with its mode.
+std::map<std::string, unsigned> CreatedFiles() {
+  std::map<std::string, unsigned> out;
+  for (const auto& name : testsupport::ListDir(SiteDir())) {
+    const std::string suffix = name.substr(name.size() < 4 ? 0 : name.size() - 4);
+    if (suffix == ".TVS" || suffix == ".SHT" || suffix == ".USR") continue;
+    struct stat st {};
+    if (lstat((SiteDir() + name).c_str(), &st) == 0) out[name] = st.st_mode & 07777;
+  }
+  return out;
+}
+
 class ServerRoad : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -103,6 +120,32 @@ class ServerRoad : public ::testing::Test {
   }
   static std::string Post(const std::string& body, const std::string& addr = "127.0.0.1") {
     return Checked(CgiPost(ServerBinary(), body, addr));
+  }
+  // Takes every wait slot, so that no request of the test waits in a time lock.
+  static std::vector<int> HoldAllWaitSlots() {
+    std::vector<int> slots;
+    for (int i = 1; i <= 4; ++i) {
+      const int fd = open((SiteDir() + "LOGINWAIT" + std::to_string(i) + ".LCK").c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      EXPECT_EQ(0, flock(fd, LOCK_EX | LOCK_NB));
+      slots.push_back(fd);
+    }
+    return slots;
+  }
+  // Writes the failure record: one "key;count;time" line per entry.
+  static void WriteFailures(const std::string& lines) { Write("SIGNONFAILS.DAT", lines); }
+  static std::string Failures() { return testsupport::ReadFile(SiteDir() + "SIGNONFAILS.DAT"); }
+  // The passwords checked and found wrong: the failures counted for networks.
+  static int CheckedFailures() {
+    int sum = 0;
+    std::string text = Failures();
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find('\n', at);
+      const std::string line = text.substr(at, end - at);
+      if (line.compare(0, 2, "u:") != 0) sum += std::atoi(line.c_str() + line.find(';') + 1);
+      at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return sum;
   }
   // Signs anna on and returns the session id shown on her start page.
   static std::string SignOn(const std::string& addr = "127.0.0.1") {
@@ -141,7 +184,8 @@ TEST_F(ServerRoad, FailedSignOnCountsTheAttempt) {
       {"10.0.0.3", "SP=HAUS", "3"},                           // so does a first visit
       {"10.0.0.30", "SP=HAUS", "1"},
       {"10.0.0.4", LoginForm("GARTEN", 0, "anna", "geheim"), "2"},  // no user file
-      {"10.0.0.5", "SP=HAUS&sitename=*&sid=xxx&signoncounter=abc&User=anna&Passw=x", "2"},
+      // anna's second failure on HAUS: her name counts too.
+      {"10.0.0.5", "SP=HAUS&sitename=*&sid=xxx&signoncounter=abc&User=anna&Passw=x", "3"},
   };
   for (const auto& c : cases) {
     const std::string page = Post(c.body, c.addr);
@@ -152,17 +196,16 @@ TEST_F(ServerRoad, FailedSignOnCountsTheAttempt) {
   // A successful sign-on forgets its address's failures.
   SignOn("10.0.0.3");
   EXPECT_EQ("1", LoginHidden(Get("SP=HAUS", "10.0.0.3"), "signoncounter"));
+  // The attempts file, its lock and the session are the web server's user's alone.
+  const auto created = CreatedFiles();
+  EXPECT_EQ(3u, created.size());
+  EXPECT_EQ(1u, created.count("SIGNONFAILS.DAT"));
+  EXPECT_EQ(1u, created.count("SIGNONFAILS.LCK"));
+  for (const auto& file : created) EXPECT_EQ(0600u, file.second) << file.first;
 }
 
 TEST_F(ServerRoad, PasswordsAreNotCheckedInsideTheTimeLock) {
-  // Every wait slot taken, so that no request of this test waits.
-  std::vector<int> slots;
-  for (int i = 1; i <= 4; ++i) {
-    const int fd = open((SiteDir() + "LOGINWAIT" + std::to_string(i) + ".LCK").c_str(),
-                        O_RDWR | O_CREAT, 0600);
-    ASSERT_EQ(0, flock(fd, LOCK_EX | LOCK_NB));
-    slots.push_back(fd);
-  }
+  std::vector<int> slots = HoldAllWaitSlots();
   // 50 sign-ons in a row from one address, as a script sends them (the counter
   // stays 1); every tenth has the right password.
   for (int i = 1; i <= 50; ++i) {
@@ -174,20 +217,125 @@ TEST_F(ServerRoad, PasswordsAreNotCheckedInsideTheTimeLock) {
     EXPECT_TRUE(Has(page, "</html>")) << i;  // without a slot: at once, whole
   }
   EXPECT_TRUE(SessionFiles().empty());
-  const std::string attempts = testsupport::ReadFile(SiteDir() + "SIGNONFAILS.DAT");
-  EXPECT_EQ(0u, attempts.find("10.0.0.7;3;")) << attempts;  // only three were checked
-  // An attempt that would wait is checked only with a wait slot: from attempt
-  // 6 on (the posted counter), the right password signs on once a slot is free.
-  const std::string locked = Post(LoginForm("HAUS", 5, "anna", "geheim"), "10.0.0.8");
-  EXPECT_EQ("6", LoginHidden(locked, "signoncounter"));
-  EXPECT_TRUE(Has(locked, "</html>"));
+  EXPECT_EQ(0u, Failures().find("10.0.0.7;3;")) << Failures();  // only three were checked
+  // Without a free wait slot a password is still checked, and the failure
+  // that starts a lock gets its page at once.
+  for (int counter : {1, 2, 3}) {
+    const std::string page = Post(LoginForm("HAUS", counter, "bert", "falsch"), "10.0.0.8");
+    EXPECT_EQ(std::to_string(counter + 1), LoginHidden(page, "signoncounter"));
+    EXPECT_TRUE(Has(page, "</html>"));
+  }
+  EXPECT_TRUE(Has(Failures(), "\n10.0.0.8;3;")) << Failures();
   for (int fd : slots) close(fd);
-  EXPECT_TRUE(Has(Post(LoginForm("HAUS", 5, "anna", "geheim"), "10.0.0.8"), "<title>Wohnen</title>"));
+}
+
+// Guessing from many addresses: every network and every user name gets the
+// same three failures without a wait, then its lock; the passwords checked
+// never pass that budget, and the right one is then not checked either.
+TEST_F(ServerRoad, RotatingAddressesShareTheBudget) {
+  std::vector<int> slots = HoldAllWaitSlots();
+  struct Case {
+    const char* name;
+    std::string (*addr)(int i);  // the address of round i (0..59)
+    bool same_user;              // anna every time, else a name per round
+    std::string last_addr;       // where the right password is tried at the end
+  };
+  const Case cases[] = {
+      {"60 IPv4 addresses, one user", [](int i) { return "10.1.0." + std::to_string(i + 1); },
+       true, "10.1.1.1"},
+      {"60 addresses of one IPv6 /64",
+       [](int i) { return "2001:db8:0:1:" + std::to_string(i + 1) + "::9"; }, false,
+       "2001:db8:0:1::1"},
+      {"a mapped address with its plain one",
+       [](int i) { return std::string(i % 2 ? "::ffff:" : "") + "198.51.100.7"; }, false,
+       "198.51.100.7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    unlink((SiteDir() + "SIGNONFAILS.DAT").c_str());
+    for (int i = 0; i < 60; ++i)
+      for (int t = 1; t <= 3; ++t)
+        Post(LoginForm("HAUS", t, c.same_user ? "anna" : "x" + std::to_string(i), "falsch"),
+             c.addr(i));
+    EXPECT_EQ(3, CheckedFailures()) << Failures();
+    const std::string page = Post(LoginForm("HAUS", 1, "anna", "geheim"), c.last_addr);
+    EXPECT_EQ("4", LoginHidden(page, "signoncounter")) << page;
+  }
+  EXPECT_TRUE(SessionFiles().empty());
+  // Another user from another network is not held up.
+  EXPECT_TRUE(Has(Post(LoginForm("HAUS", 1, "bert", "pw"), "10.9.0.1"), "<title>Kueche</title>"));
+  for (int fd : slots) close(fd);
+}
+
+// Sign-ons released at the same instant are decided one after the other.
+TEST_F(ServerRoad, BurstFromOneAddressChecksExactlyTheBudget) {
+  std::vector<int> slots = HoldAllWaitSlots();
+  std::vector<ProcResult> results(40);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < results.size(); ++i)
+    threads.emplace_back([&results, i] {
+      results[i] = CgiPost(ServerBinary(), LoginForm("HAUS", 1, "anna", "falsch"), "10.2.0.1");
+    });
+  for (auto& t : threads) t.join();
+  for (const auto& r : results) EXPECT_TRUE(Has(Checked(r), "</html>"));
+  EXPECT_EQ(3, CheckedFailures()) << Failures();
+  EXPECT_TRUE(Has(Failures(), "u:HAUS:anna;3;")) << Failures();
+  for (int fd : slots) close(fd);
+}
+
+// What the record holds is never lost: an entry dated ahead of the clock, and
+// an entry inside its lock when a flood of one-off failures fills the record.
+TEST_F(ServerRoad, RecordKeepsFutureAndLockedEntries) {
+  std::vector<int> slots = HoldAllWaitSlots();
+  const long now = static_cast<long>(time(nullptr));
+  // The locked entry is the oldest: eviction by age alone would take it first.
+  std::string full = "10.3.0.9;9;" + std::to_string(now - 100) + "\n";
+  for (int i = 0; i < 999; ++i)
+    full += "10.4." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ";1;" +
+            std::to_string(now - 60) + "\n";
+  struct Case {
+    const char* name;
+    std::string record;
+    int one_offs;       // failures from new addresses and names before the try
+    std::string addr;   // then the right password from here
+    std::string shown;  // the attempt shown ("" for the error page)
+    std::string kept;   // in the record afterwards
+  };
+  const Case cases[] = {
+      {"an entry ahead of the clock", "10.3.0.1;5;" + std::to_string(now + 3600) + "\n", 0,
+       "10.3.0.1", "6", "10.3.0.1;5;"},
+      {"a full record and one-off failures", full, 100, "10.3.0.9", "", "10.3.0.9;9;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFailures(c.record);
+    for (int i = 0; i < c.one_offs; ++i)
+      Post(LoginForm("HAUS", 1, "y" + std::to_string(i), "falsch"),
+           "10.5." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    const std::string page = Post(LoginForm("HAUS", 1, "anna", "geheim"), c.addr);
+    if (c.shown.empty())
+      EXPECT_TRUE(Has(page, kBadSignon)) << page;
+    else
+      EXPECT_EQ(c.shown, LoginHidden(page, "signoncounter"));
+    const std::string record = Failures();
+    EXPECT_TRUE(Has(record, c.kept)) << record.substr(0, 300);
+    EXPECT_LE(std::count(record.begin(), record.end(), '\n'), 1000);
+  }
+  EXPECT_TRUE(SessionFiles().empty());
+  struct stat st;
+  ASSERT_EQ(0, stat((SiteDir() + "SIGNONFAILS.DAT").c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);  // also over the file the test wrote readable
+  for (int fd : slots) close(fd);
 }
 
 TEST_F(ServerRoad, AtMostFourRequestsWaitInATimeLock) {
-  // 20 requests for attempt 9 (a 512 s lock) from 5 addresses at once: one
-  // slot per address and four in all; every other request is answered at once.
+  // 20 requests for attempt 9 (a 512 s lock the record calls for) from 5
+  // addresses at once: one slot per network and four in all; every other
+  // request is answered at once.
+  std::string record;
+  for (int a = 1; a <= 5; ++a)
+    record += "192.168.7." + std::to_string(a) + ";8;" + std::to_string(time(nullptr)) + "\n";
+  WriteFailures(record);
   std::vector<ProcResult> results(20);
   std::vector<std::thread> threads;
   for (int i = 0; i < 20; ++i) {
@@ -216,6 +364,33 @@ TEST_F(ServerRoad, AtMostFourRequestsWaitInATimeLock) {
   }
   EXPECT_GE(waiting, 1);
   EXPECT_LE(waiting, 4);
+  // The guard and the slots that were taken: the web server's user's alone
+  // (the record is the test's own file, which only reads leave as it was).
+  auto created = CreatedFiles();
+  created.erase("SIGNONFAILS.DAT");
+  EXPECT_EQ(1u, created.count("LOGINWAIT.LCK"));
+  EXPECT_EQ(1u, created.count("LOGINWAIT1.LCK"));
+  for (const auto& file : created) EXPECT_EQ(0600u, file.second) << file.first;
+}
+
+// The posted counter sets the number shown, never a wait: four requests that
+// post the last attempt park nothing, and the owner's third try signs on.
+TEST_F(ServerRoad, PostedCounterParksNothing) {
+  for (int i = 1; i <= 4; ++i) {
+    const ProcResult r = testsupport::RunProgram(
+        ServerBinary(), {},
+        {{"REQUEST_METHOD", "GET"},
+         {"QUERY_STRING", "SP=HAUS&sitename=*&sid=&signoncounter=8"},
+         {"REMOTE_ADDR", "192.168.8." + std::to_string(i)}},
+        "", kAnswerSeconds);
+    EXPECT_FALSE(r.timed_out) << i;
+    EXPECT_EQ("9", LoginHidden(r.out, "signoncounter"));
+    EXPECT_TRUE(Has(r.out, "Zeitsperre\n</p>"));
+  }
+  Post(LoginForm("HAUS", 1, "anna", "falsch"), "192.168.8.9");
+  Post(LoginForm("HAUS", 2, "anna", "falsch"), "192.168.8.9");
+  EXPECT_TRUE(Has(Post(LoginForm("HAUS", 3, "anna", "geheim"), "192.168.8.9"),
+                  "<title>Wohnen</title>"));
 }
 
 TEST_F(ServerRoad, SessionIdsHaveTheirOwnForm) {
@@ -250,7 +425,7 @@ TEST_F(ServerRoad, SessionIdsHaveTheirOwnForm) {
 
 TEST_F(ServerRoad, NinthFailedAttemptGivesTheErrorPage) {
   for (int counter : {9, 10, 99999}) {
-    const std::string page = Post(LoginForm("HAUS", counter, "anna", "falsch"));
+    const std::string page = Post(LoginForm("HAUS", counter, "bert", "falsch"));
     EXPECT_TRUE(Has(page, kBadSignon + std::string("\n"))) << counter;
     EXPECT_FALSE(Has(page, kLoginTitle));
   }
@@ -262,6 +437,8 @@ TEST_F(ServerRoad, NinthFailedAttemptGivesTheErrorPage) {
 
 TEST_F(ServerRoad, EighthFailedAttemptWaitsBehindTheTimeLock) {
   // Attempt 9 waits 512 s after "Zeitsperre"; the part before is already out.
+  // The address's seventh failure is older than its lock of 256 s.
+  WriteFailures("127.0.0.1;7;" + std::to_string(time(nullptr) - 300) + "\n");
   const std::string body = LoginForm("HAUS", 8, "anna", "falsch");
   const ProcResult r = testsupport::RunProgram(
       ServerBinary(), {},
@@ -338,6 +515,23 @@ TEST_F(ServerRoad, FreeAddressesGetASessionOnTheStartPage) {
       EXPECT_EQ(";ALL", content.substr(content.size() - 4));
     }
   }
+}
+
+// A free address keeps one session however often it comes; a request that
+// another site's page made the browser send never makes one.
+TEST_F(ServerRoad, FreeAddressKeepsOneSession) {
+  Write("HAUS.TVS", "FREEIPS=(ALL)\nSTARTPAGE=Kueche\n");
+  const std::map<std::string, std::string> cross = {{"HTTP_SEC_FETCH_SITE", "cross-site"}};
+  EXPECT_TRUE(Has(Checked(CgiGet(ServerBinary(), "SP=HAUS", "10.6.0.1", cross)), kLoginTitle));
+  EXPECT_TRUE(SessionFiles().empty());
+  std::set<std::string> ids;
+  for (int i = 0; i < 100; ++i) ids.insert(Hidden(Get("SP=HAUS", "10.6.0.1"), "sid"));
+  EXPECT_EQ(1u, ids.size());
+  EXPECT_EQ(1u, SessionFiles().size());
+  // The session it has is its own also from another site's page.
+  const std::string again = Checked(CgiGet(ServerBinary(), "SP=HAUS", "10.6.0.1", cross));
+  EXPECT_EQ(*ids.begin(), Hidden(again, "sid"));
+  EXPECT_EQ(1u, SessionFiles().size());
 }
 
 TEST_F(ServerRoad, FreeAddressTakesOverAFailedSignOnAndAStaleSession) {

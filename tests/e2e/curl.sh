@@ -124,7 +124,9 @@ check "error page from the ninth attempt" has $'Fehler - Ung\xFCltige Anmeldung'
 get "$admin?VERSION"
 check "admin VERSION" has "RESULT->1.1 - 101130"
 check "admin answers text/html" html_type
-check "admin pages run no script" grep -aiq "^Content-Security-Policy: default-src 'none'"$'\r'"\$" "$tmp/head"
+policy="default-src 'none'; form-action 'none'; base-uri 'none'; frame-ancestors 'none'"
+check "admin pages run no script, send no form, sit in no frame" \
+  grep -aiq "^Content-Security-Policy: $policy"$'\r'"\$" "$tmp/head"
 get "$admin?version"
 check "admin unknown command" has "ERROR INVALID CALL:version"
 get "$admin?GETVARBYNAME1&SOLL_BAD"
@@ -146,6 +148,9 @@ get "$admin?WORKFILES&del&/web/x.txt"
 check "admin WORKFILES page" has $'Datei gel\xF6scht'
 check "admin WORKFILES directory" has "servmain.ccc?HTM=Workfiles.cls&path=/web'"
 check "WORKFILES reached the runtime" bash -c "tail -c +$((before + 1)) '$log' | grep -aqx $'workfile\tdel\t/web/x.txt'"
+# A mode letter alone would read back as no code: refused.
+get "$admin?SETAUTH&X"
+check "SETAUTH refuses a mode letter alone" has "RESULT->ERROR"
 # SETAUTH writes the first line of the access file: mode letter X (a fixed
 # code), code 4711.
 get "$admin?SETAUTH&X4711"
@@ -161,10 +166,22 @@ check "SETAUTH with an empty text clears the code" has "RESULT->OK"
 get "$admin?VERSION"
 check "no access code after clearing" has "RESULT->1.1 - 101130"
 
-# The time lock of attempt 4 (16 s): the page up to "Zeitsperre" arrives
-# while the server still waits; the client gives up after 4 s.
+# The posted counter sets the number shown, never a wait.
 rm -f "$tmp/body"
-curl -s -N --max-time 4 -o "$tmp/body" "$server?SP=TELVARINSERVER&sitename=*&sid=&signoncounter=3"
+curl -s -N --max-time 4 -o "$tmp/body" "$server?SP=TELVARINSERVER&sitename=*&sid=&signoncounter=8"
+check "a posted last attempt shows 9" has "9. Versuch"
+check "a posted last attempt parks nothing" has "</html>"
+
+# The time lock of attempt 4 (16 s) that the box's record calls for after the
+# address's third failure: the page up to "Zeitsperre" arrives while the
+# server still waits; the client gives up after 4 s.
+for try in 1 2 3; do
+  rm -f "$tmp/body"
+  curl -s -N --max-time 4 -o "$tmp/body" --data-binary \
+    "SP=TELVARINSERVER&sitename=*&sid=xxx&signoncounter=1&User=niemand&Passw=falsch&Signon=Anmelden" \
+    "$server"
+  has "Zeitsperre" && break
+done
 check "attempt 4 shows its number before the wait ends" has "4. Versuch"
 check "attempt 4: Zeitsperre before the wait ends" has "Zeitsperre"
 check "attempt 4: the rest only after the wait" lacks "</html>"
