@@ -12,7 +12,6 @@
 namespace {
 
 constexpr char kTempSuffix[] = "_$";
-constexpr mode_t kNewFileMode = 0644;
 
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -55,14 +54,15 @@ bool FileHoldsExactly(const std::string& path, const std::string& content) {
 }
 
 bool ReplaceFileContent(const std::string& path, const std::string& content,
-                        const std::string& temp_path) {
+                        const std::string& temp_path, int new_mode) {
   const std::string temp = temp_path.empty() ? TempPathOf(path) : temp_path;
   struct stat old_file;
   const bool had_file = stat(path.c_str(), &old_file) == 0;
   // A leftover of an earlier run is never data: the real file is only ever
   // replaced by a complete, synced temporary file.
   unlink(temp.c_str());
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      static_cast<mode_t>(new_mode));
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);
   if (ok && had_file) fchmod(fd, old_file.st_mode & 07777);  // best effort

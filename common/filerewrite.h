@@ -14,12 +14,12 @@ std::string TempPathOf(const std::string& path);
 
 // Writes content to temp_path (TempPathOf(path) when empty; a leftover there is
 // never data and is replaced), syncs it and renames it over path, keeping the old
-// file's permission bits. On any failure the file at path is as it was and the
+// file's permission bits (a new file gets new_mode). On any failure the file at path is as it was and the
 // temporary file is removed. Two processes that may rewrite the same file at
 // once must either hold a lock or pass temporary names of their own.
 // Returns whether path now holds content.
 bool ReplaceFileContent(const std::string& path, const std::string& content,
-                        const std::string& temp_path = "");
+                        const std::string& temp_path = "", int new_mode = 0644);
 
 // Whether the file at path holds exactly content (false when it cannot be
 // read): a rewrite that would change nothing can be left out.

@@ -12,6 +12,7 @@ int main() {
       request.HasQuery = true;
       request.Query = query;
     }
+    if (const char* host = std::getenv("HTTP_HOST")) request.HttpHost = host;
     RunInterface(request);
   } catch (...) {
     // nothing may escape; the page (if any) stays as written

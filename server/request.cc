@@ -1,5 +1,5 @@
-// request.cc: the request road of TelvarinServer: reads the CGI request, keeps
-// the site compiled, settles the sign-on (user file, session, free address) and
+// request.cc: the request road of TelvarinServer: checks the Host, reads the
+// CGI request, keeps the site compiled, settles the sign-on (user file, session, free address) and
 // hands the request to exactly one page writer. Owns the request record.
 // Tested by tests/server_road_test.cc and tests/server_form_test.cc (the real
 // program as a CGI program against the trial runtime).
@@ -14,6 +14,7 @@
 #include "common/boxfiles.h"
 #include "common/config.h"
 #include "common/filestamp.h"
+#include "common/hostcheck.h"
 #include "common/paths.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
@@ -148,15 +149,12 @@ void WriteSignedOnPage(const std::string& site_file) {
   std::vector<std::string> notices;
   const std::string sent_from = FieldValue(2, "sitename");
   if (sent_from != kNoFormMarker) {
-    FormGateRec gate;
-    gate.same_site = Request.SameSite;
-    gate.has_stamp = Request.HasFormStamp;
-    gate.stamp = Request.FormStamp;
-    gate.site_stamp = StampText(StampOf(site_file));
+    Request.Form.site_stamp = StampText(StampOf(site_file));
     // The page the form came from; with a new free-address session it is not
     // the page shown next.
-    gate.page_path = PageFilePath(Request.BaseDir, Request.SiteName, ValidNameOrEmpty(sent_from));
-    ok = ApplyPageForm(Request.RequestData, gate, &notices);
+    ok = ApplyPageForm(Request.RequestData, JudgeFormRequest(Request.Form),
+                       PageFilePath(Request.BaseDir, Request.SiteName, ValidNameOrEmpty(sent_from)),
+                       &notices);
   }
   if (ok == 1) {
     // The stamp is taken before the page file is read: a compile in between
@@ -212,6 +210,8 @@ std::string ReadPostData(const std::string& content_length, FILE* in) {
 
 int HandleCgiRequest(const CgiRequestRec& cgi) {
   Request = RequestRec();
+  // Before anything is read or written: another name may be a rebinding page.
+  if (!AdmitRequestHost(cgi.HttpHost)) return 0;
   ResetDisplaySettings();
   LoadCfgFile(ControlFilePath());
 
@@ -232,10 +232,13 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   if (Request.ClientAddr.empty()) Request.ClientAddr = kDefaultClient;
   Request.HttpHost = cgi.HttpHost;
   Request.UserAgent = cgi.UserAgent;
-  Request.SameSite = IsSameSiteRequest(cgi.SecFetchSite, cgi.Origin, cgi.HttpHost);
-  // A page form sends its stamp in its address; the body holds the fields.
-  if (cgi.Method == "POST")
-    Request.HasFormStamp = FindQueryValue(cgi.QueryString, kFormStampKey, &Request.FormStamp);
+  Request.Form.method = cgi.Method;
+  Request.Form.sec_fetch_site = cgi.SecFetchSite;
+  Request.Form.origin = cgi.Origin;
+  Request.Form.host = cgi.HttpHost;
+  // A page form sends its stamp in its address (the body holds the fields); a
+  // GET that carries one has it among its fields.
+  Request.Form.has_stamp = FindQueryValue(cgi.QueryString, kFormStampKey, &Request.Form.stamp);
 
   SettleSignOn();
   AdmitFreeClient();
