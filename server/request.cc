@@ -1,6 +1,7 @@
 // request.cc: the request road of TelvarinServer: checks the Host, reads the
-// CGI request, keeps the site compiled, settles the sign-on (user file, session, free address) and
-// hands the request to exactly one page writer. Owns the request record.
+// CGI request, keeps the site compiled, settles the sign-on (user file,
+// session, free address) and hands the request to exactly one page writer.
+// Owns the request record.
 // Tested by tests/server_road_test.cc and tests/server_form_test.cc (the real
 // program as a CGI program against the trial runtime).
 #include "server/request.h"
