@@ -7,10 +7,6 @@
 #include "common/filerewrite.h"
 #include "common/filestamp.h"
 
-namespace {
-constexpr int kRecordFileMode = 0600;
-}  // namespace
-
 std::string ProjectRecordText(const std::string& cfg_path) {
   const std::optional<std::string> af_path = GetAFFilePath(cfg_path);
   if (!af_path) return std::string();
@@ -26,5 +22,5 @@ bool CompileRecordIsCurrent(const std::string& record_path, const std::string& r
 }
 
 bool WriteCompileRecord(const std::string& record_path, const std::string& record_text) {
-  return ReplaceFileContent(record_path, record_text, "", kRecordFileMode);
+  return ReplaceFileContent(record_path, record_text);
 }

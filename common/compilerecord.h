@@ -20,5 +20,6 @@ std::string ProjectRecordText(const std::string& cfg_path);
 // Whether the record at record_path holds exactly record_text.
 bool CompileRecordIsCurrent(const std::string& record_path, const std::string& record_text);
 
-// Writes record_text to record_path (a new record is mode 0600).
+// Writes record_text to record_path (through the one file rewrite: a new
+// record is created with kCreatedFileMode, 0600).
 bool WriteCompileRecord(const std::string& record_path, const std::string& record_text);

@@ -4,6 +4,7 @@
 #include "sheetmaker/compile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -180,7 +181,7 @@ int RunSheetmaker(const std::vector<std::string>& args) {
   const std::string record_path = CompileRecordPath(kSiteDir, site);
   std::string project;  // the project file this run compiles against
   bool waited = false;
-  if (LockExclusive(LockFilePath(kSiteDir, site), &waited) >= 0) {
+  if (LockFileAt(LockFilePath(kSiteDir, site), LOCK_EX, &waited) >= 0) {
     project = ProjectRecordText(RuntimeConfigPath());
     // Rewritten since this run first looked: a run that held the lock (this one
     // waited for it, or it ended just before this one took it) has just
