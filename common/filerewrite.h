@@ -1,6 +1,7 @@
 // filerewrite.h: the one way any of the programs rewrites a file (the compiler's
 // site and page files, the attempts file; the administration interface's
-// access file in place, see OverwriteFileInPlace). The new
+// access file in place, see OverwriteFileInPlace; a site placed whole, see
+// PlaceFiles). The new
 // content is written whole under a temporary name, synced, and renamed over the
 // file, so the data never lives only under the temporary name, a reader at the
 // same moment sees the old content or the new, and a failed rewrite leaves the
@@ -8,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The compiler's temporary name of a file being rewritten: its path + "_$".
 std::string TempPathOf(const std::string& path);
@@ -34,3 +36,23 @@ bool FileHoldsExactly(const std::string& path, const std::string& content);
 // is never shorter than both the old and the new first line. Returns whether
 // path now holds exactly content.
 bool OverwriteFileInPlace(const std::string& path, const std::string& content, int new_mode);
+
+// One file of a group placed together by PlaceFiles.
+struct PlacedFile {
+  std::string path;     // where it goes
+  std::string content;  // all of it
+  int mode = 0644;      // its permission bits
+  long mtime = -1;      // its modification time in seconds; -1: the time of writing
+};
+
+// Places every file of the group, or none. Each content is written and synced
+// under the new folder made from stage_template (a mkdtemp template ending in
+// "XXXXXX", in the same file system as the paths: the site directory), with its
+// mode and, when owner_uid is 0 or more, that owner; then each is renamed over
+// its path while its old file, if any, stays linked in the folder. A failure at
+// any point puts every old file back and removes the new ones that had none, so
+// the paths hold all the old files or all the new; a reader never finds a path
+// missing that was there. The folder is removed at the end. Returns whether all
+// were placed.
+bool PlaceFiles(const std::vector<PlacedFile>& files, const std::string& stage_template,
+                int owner_uid = -1, int owner_gid = -1);
