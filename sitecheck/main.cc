@@ -38,17 +38,6 @@ void Print(const std::string& line) {
   std::fputc('\n', stdout);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char block[65536];
-  size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text->append(block, n);
-  const bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok;
-}
-
 // Fills CheckSettings from the arguments; false (with a message) when they are wrong.
 bool ReadArguments(const std::vector<std::string>& args) {
   CheckSettings = CheckSettingsRec();

@@ -146,6 +146,17 @@ bool ReadCheckedLines(const std::string& path, std::vector<std::string>* lines,
   return !failed;
 }
 
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char block[65536];
+  size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text->append(block, n);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
 bool TakeLine(const std::string& raw, std::string* text) {
   if (raw.size() < 2) return false;
   *text = raw.back() == '\r' ? raw.substr(0, raw.size() - 1) : raw;

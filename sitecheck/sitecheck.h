@@ -63,6 +63,9 @@ void UseRuntimeLookups();
 bool ReadCheckedLines(const std::string& path, std::vector<std::string>* lines,
                       bool* last_unended = nullptr);
 
+// The whole file at path into *text (appended); false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* text);
+
 // The line as the site files' rules take it: false for a line of 0 or 1 bytes
 // (a lone CR counts as one), else *text is the line without one trailing CR.
 bool TakeLine(const std::string& raw, std::string* text);
