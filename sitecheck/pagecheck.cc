@@ -327,8 +327,9 @@ void CheckAfterHead(const PageWalk& w, const std::string& line) {
       std::find(kHeadOnlyKeys.begin(), kHeadOnlyKeys.end(), key) != kHeadOnlyKeys.end() &&
       !(key == "BG" && w.code == kLayoutSection);
   if ((font || head_only) && !StrGetKeyRow(key, line).empty())
-    Error(w, key + " comes after SHEAD, where the page head is written already; the server "
-                   "ignores it: move it before #8000");
+    Error(w, key + " comes after SHEAD, where the page head is written already; the server " +
+                 (key == "PW" ? "closes a container it never opened" : "ignores it") +
+                 ": move it before #8000");
 }
 
 void CheckColumns(PageWalk& w, const std::string& value) {
