@@ -40,7 +40,7 @@ const char kIndexWarning[] =
 struct PlaceCase {
   const char* what;
   const char* page;         // the new site's page file
-  bool unreadable;          // the folder holds a page file that cannot be read
+  int odd;                  // S_Q.SHT in the folder is 1 a folder, 2 a link to a file of the box
   bool force;
   bool runtime;
   int status;
@@ -50,18 +50,20 @@ struct PlaceCase {
 };
 
 const PlaceCase kCases[] = {
-    {"a clean site is placed and compiled", kNewPage, false, false, true, 0, true,
+    {"a clean site is placed and compiled", kNewPage, 0, false, true, 0, true,
      std::string(kIndexWarning) + "S: 0 errors, 1 warning\nplaced into {site}: S.TVS S_P.SHT "
      "S_WEBUSERS.USR\n", "S: compiled; http://{host}/telvarin/TelvarinServer.ccc?SP=S\n"},
-    {"a site with an error is refused", kErrorPage, false, false, true, 1, false,
+    {"a site with an error is refused", kErrorPage, 0, false, true, 1, false,
      "S_P.SHT:4: error: the page file ends inside this table",
      "nothing placed: the site has errors (--force places it all the same)\n"},
-    {"--force places it all the same", kErrorPage, false, true, true, 0, true,
+    {"--force places it all the same", kErrorPage, 0, true, true, 0, true,
      "S_P.SHT:4: error: the page file ends inside this table",
      "S: compiled; http://{host}/telvarin/TelvarinServer.ccc?SP=S\n"},
-    {"a file that cannot be read leaves the old site", kNewPage, true, false, true, 2, false,
-     kIndexWarning, "S_Q.SHT: cannot be read; nothing placed\n"},
-    {"no runtime: nothing placed", kNewPage, false, false, false, 2, false,
+    {"a file that cannot be read leaves the old site", kNewPage, 1, false, true, 2, false,
+     kIndexWarning, "S_Q.SHT: cannot be read as a plain file; nothing placed\n"},
+    {"a link is not followed", kNewPage, 2, false, true, 2, false, kIndexWarning,
+     "S_Q.SHT: cannot be read as a plain file; nothing placed\n"},
+    {"no runtime: nothing placed", kNewPage, 0, false, false, 2, false,
      "the runtime at (no address) does not answer; S is checked without its names\n",
      "nothing placed: the runtime does not answer (--force places it all the same)\n"},
 };
@@ -91,8 +93,10 @@ TEST(PlaceSiteProgram, PlacesACheckedSiteWhollyOrNotAtAll) {
     WriteFile(src + "S.TVS", "STARTPAGE=P\n*Site=P\n");
     WriteFile(src + "S_P.SHT", c.page);
     WriteFile(src + "S_WEBUSERS.USR", "neu;pw;P\n");
-    if (c.unreadable) {
+    if (c.odd == 1) {
       ASSERT_EQ(0, mkdir((src + "S_Q.SHT").c_str(), 0755));
+    } else if (c.odd == 2) {
+      ASSERT_EQ(0, symlink("/etc/passwd", (src + "S_Q.SHT").c_str()));
     }
     TrialRuntime runtime(kProject);
     if (c.runtime) {
@@ -126,7 +130,6 @@ TEST(PlaceSiteProgram, PlacesACheckedSiteWhollyOrNotAtAll) {
     }
     runtime.Stop();
     std::remove((RuntimeDir() + "CTLKRN.CFG").c_str());
-    rmdir((src + "S_Q.SHT").c_str());
     EXPECT_EQ(0, std::system(("rm -rf '" + src + "'").c_str()));
   }
   const ProcResult help = RunProgram(PlaceSiteBinary(), {"--help"}, {});
