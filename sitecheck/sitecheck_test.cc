@@ -264,7 +264,7 @@ const SiteCase kSiteCases[] = {
     {"the page head: settings and the form after it, 2x without \";\", two SHEAD lines",
      {{"S_Keller.SHT",
        "#1000=Keller\n#6000\nOBJCOLS=0x;2x\n#8000\nSHEAD\n#1000=Keller\nBG=FFEEDD\n#3000\n"
-       "FCHEAD=FF0000\nOBWIDTH=100\n#6000\nOBJCOLS=0x;1x;2x;\n#8000\nSHEAD=Keller\n"
+       "FCHEAD=FF0000\nOBWIDTH=100\nPW=500\n#6000\nOBJCOLS=0x;1x;2x;\n#8000\nSHEAD=Keller\n"
        "#9000=1\nNAVI=Haus:Haus\n"}},
      nullptr,
      kCheckErrors,
@@ -276,10 +276,12 @@ const SiteCase kSiteCases[] = {
       "server ignores it: move it before #8000",
       "S_Keller.SHT:9: error: FCHEAD comes after SHEAD, where the page head is written already; "
       "the server ignores it: move it before #8000",
-      "S_Keller.SHT:12: error: OBJCOLS turns the form on after SHEAD: the inputs get no form start "
+      "S_Keller.SHT:11: error: PW comes after SHEAD, where the page head is written already; the "
+      "server closes a container it never opened: move it before #8000",
+      "S_Keller.SHT:13: error: OBJCOLS turns the form on after SHEAD: the inputs get no form start "
       "and cannot be sent; move #6000 before #8000",
-      "S_Keller.SHT:14: error: a second SHEAD line writes the page head again; a page has one",
-      "S: 6 errors, 0 warnings"}},
+      "S_Keller.SHT:15: error: a second SHEAD line writes the page head again; a page has one",
+      "S: 7 errors, 0 warnings"}},
     {"no SHEAD, a table left open, a reload to the title's page",
      {{"S_Keller.SHT",
        "#1000=Kellerraum\n#7000\nAutoAkt=1\n#9000=1\nNAVI=Haus:Haus\n#11000\n"
