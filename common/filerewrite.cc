@@ -1,8 +1,9 @@
-// filerewrite.cc: whole-file replacement through a temporary file (see
-// filerewrite.h).
+// filerewrite.cc: file creation with one mode, lock files, and whole-file
+// replacement through a temporary file (see filerewrite.h).
 #include "common/filerewrite.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr char kTempSuffix[] = "_$";
-constexpr mode_t kNewFileMode = 0644;
 
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -39,6 +39,26 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
+int OpenCreatingFile(const std::string& path, int flags) {
+  return open(path.c_str(), flags | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+              static_cast<mode_t>(kCreatedFileMode));
+}
+
+int LockFileAt(const std::string& path, int how, bool* waited) {
+  if (waited) *waited = false;
+  const int fd = OpenCreatingFile(path, O_RDWR);
+  if (fd < 0) return -1;
+  int result = flock(fd, how | LOCK_NB);
+  if (result != 0 && errno == EWOULDBLOCK && (how & LOCK_NB) == 0) {
+    if (waited) *waited = true;
+    while ((result = flock(fd, how)) != 0 && errno == EINTR) {
+    }
+  }
+  if (result == 0) return fd;
+  close(fd);
+  return -1;
+}
+
 std::string TempPathOf(const std::string& path) { return path + kTempSuffix; }
 
 bool FileHoldsExactly(const std::string& path, const std::string& content) {
@@ -62,10 +82,15 @@ bool ReplaceFileContent(const std::string& path, const std::string& content,
   // A leftover of an earlier run is never data: the real file is only ever
   // replaced by a complete, synced temporary file.
   unlink(temp.c_str());
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+  const int fd = OpenCreatingFile(temp, O_WRONLY | O_EXCL);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);
-  if (ok && had_file) fchmod(fd, old_file.st_mode & 07777);  // best effort
+  if (ok && had_file) {  // best effort; the owner first, as a change of owner may clear mode bits
+    if (fchown(fd, old_file.st_uid, old_file.st_gid) != 0) {
+      // Not allowed to give it away: the writer's own file, which it could write anyway.
+    }
+    fchmod(fd, old_file.st_mode & 07777);
+  }
   ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (ok && rename(temp.c_str(), path.c_str()) == 0) {
@@ -77,9 +102,8 @@ bool ReplaceFileContent(const std::string& path, const std::string& content,
 }
 
 
-bool OverwriteFileInPlace(const std::string& path, const std::string& content, int new_mode) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                      static_cast<mode_t>(new_mode));
+bool OverwriteFileInPlace(const std::string& path, const std::string& content) {
+  const int fd = OpenCreatingFile(path, O_WRONLY);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);  // from offset 0: the file was just opened
   ok = ok && ftruncate(fd, static_cast<off_t>(content.size())) == 0;
@@ -92,8 +116,7 @@ namespace {
 
 // Writes content to a new file at path with mode (and owner), synced.
 bool WriteNewFile(const std::string& path, const PlacedFile& file, int uid, int gid) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                      static_cast<mode_t>(0600));
+  const int fd = OpenCreatingFile(path, O_WRONLY | O_EXCL);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, file.content);
   if (uid >= 0) ok = ok && fchown(fd, static_cast<uid_t>(uid), static_cast<gid_t>(gid)) == 0;

@@ -104,13 +104,13 @@ TEST_F(Rewrite, PlacesAGroupWhollyOrPutsTheOldFilesBack) {
 
 TEST_F(Rewrite, InPlaceKeepsTheFileAndNeverFollowsALink) {
   const std::string path = dir_ + "/AUTH.DAT";
-  ASSERT_TRUE(OverwriteFileInPlace(path, "Xa long first code\n", 0600));
+  ASSERT_TRUE(OverwriteFileInPlace(path, "Xa long first code\n"));
   struct stat st;
   ASSERT_EQ(0, stat(path.c_str(), &st));
-  EXPECT_EQ(0600u, st.st_mode & 07777);  // a new file gets new_mode
+  EXPECT_EQ(0600u, st.st_mode & 07777);  // a new file is the web server user's alone
   const ino_t inode = st.st_ino;
   ASSERT_EQ(0, chmod(path.c_str(), 0640));
-  ASSERT_TRUE(OverwriteFileInPlace(path, "Xb\n", 0600));
+  ASSERT_TRUE(OverwriteFileInPlace(path, "Xb\n"));
   EXPECT_EQ("Xb\n", Read("AUTH.DAT"));  // the old rest is cut
   ASSERT_EQ(0, stat(path.c_str(), &st));
   EXPECT_EQ(inode, st.st_ino);
@@ -118,7 +118,7 @@ TEST_F(Rewrite, InPlaceKeepsTheFileAndNeverFollowsALink) {
   // A link put in the file's place is not written through.
   const std::string link = dir_ + "/LINK.DAT";
   ASSERT_EQ(0, symlink(path.c_str(), link.c_str()));
-  EXPECT_FALSE(OverwriteFileInPlace(link, "\n", 0600));
+  EXPECT_FALSE(OverwriteFileInPlace(link, "\n"));
   EXPECT_EQ("Xb\n", Read("AUTH.DAT"));
 }
 

@@ -73,5 +73,5 @@ int SetAuth(const std::string& text) {
   if (text.size() + 1 > kMaxLineBytes || text.find('\n') != std::string::npos) return -1;
   // In place: the runtime's folder stays closed to the web server's user, and
   // only the owner may read the code.
-  return OverwriteFileInPlace(AccessFilePath(), text + "\n", 0600) ? 1 : -1;
+  return OverwriteFileInPlace(AccessFilePath(), text + "\n") ? 1 : -1;
 }

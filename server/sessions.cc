@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "common/boxfiles.h"
+#include "common/filerewrite.h"
 #include "server/request.h"
 #include "toolkit/strobj.h"
 
@@ -94,7 +95,7 @@ std::string CreateSessionFile(const std::string& client_addr, const std::string&
   const std::string path = SessionFilePath(id, client_addr);
   if (path.empty()) return kSessionError;
   // Readable by the web server's user alone: the name holds the id.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd = OpenCreatingFile(path, O_WRONLY | O_TRUNC);
   if (fd < 0) return kSessionError;
   const bool written = WriteAll(fd, FormatTimeStamp(Now(), '/') + ";" + user);
   if (close(fd) != 0 || !written) {

@@ -64,23 +64,11 @@ bool WriteEntries(const std::vector<AttemptEntry>& entries) {
   return ReplaceFileContent(AttemptsFilePath(Request.BaseDir), content);
 }
 
-// An open, locked file descriptor, or -1.
-int LockFile(const std::string& path, int how) {
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return -1;
-  while (flock(fd, how) != 0) {
-    if (errno == EINTR) continue;
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // Changes addr's entry under the attempts lock: change gets the entry (count 0
 // when new) and returns false to drop it. Returns the entry's count afterwards.
 template <typename Change>
 int UpdateEntry(const std::string& addr, time_t now, Change change) {
-  const int lock = LockFile(AttemptsLockPath(Request.BaseDir), LOCK_EX);
+  const int lock = LockFileAt(AttemptsLockPath(Request.BaseDir), LOCK_EX);
   if (lock < 0) return 0;
   std::vector<AttemptEntry> entries = ReadEntries(now);
   auto it = std::find_if(entries.begin(), entries.end(),
@@ -148,14 +136,14 @@ bool InsideTimeLock(const std::string& addr, time_t now) {
 bool HoldLockWaitSlot(const std::string& addr) {
   if (held_slot >= 0) return true;
   if (!IsClientAddressText(addr)) return false;
-  const int guard = LockFile(LoginWaitGuardPath(Request.BaseDir), LOCK_EX);
+  const int guard = LockFileAt(LoginWaitGuardPath(Request.BaseDir), LOCK_EX);
   if (guard < 0) return false;
   int taken = -1;
   bool addr_waits = false;
   std::vector<int> held;  // slots locked by this process while it looks
   for (int i = 1; i <= kLockWaitSlots && !addr_waits; ++i) {
     const std::string path = LoginWaitSlotPath(Request.BaseDir, i);
-    const int fd = LockFile(path, LOCK_EX | LOCK_NB);
+    const int fd = LockFileAt(path, LOCK_EX | LOCK_NB);
     if (fd >= 0) {
       held.push_back(fd);
       if (taken < 0) taken = fd;

@@ -4,6 +4,7 @@
 #include "sheetmaker/compile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,7 +178,7 @@ int RunSheetmaker(const std::vector<std::string>& args) {
   // it could not rewrite anything in such a directory anyway.
   const std::string no_runtime_record = NoRuntimeRecordPath(kSiteDir, site);
   bool waited = false;
-  if (LockExclusive(LockFilePath(kSiteDir, site), &waited) >= 0) {
+  if (LockFileAt(LockFilePath(kSiteDir, site), LOCK_EX, &waited) >= 0) {
     // Rewritten since this run first looked: a run that held the lock (this one
     // waited for it, or it ended just before this one took it) has just
     // compiled the site.

@@ -1,19 +1,10 @@
-// files.cc: reading the site files, and the site's lock (see files.h).
+// files.cc: reading the site files, and the record of a run without runtime
+// (see files.h).
 #include "sheetmaker/files.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 
 #include "common/linereader.h"
-
-namespace {
-constexpr mode_t kLockFileMode = 0644;
-}  // namespace
 
 bool ReadRawLines(const std::string& path, std::vector<std::string>* lines) {
   lines->clear();
@@ -30,25 +21,6 @@ bool ReadRawLines(const std::string& path, std::vector<std::string>* lines) {
 std::string DropCarriageReturn(const std::string& line) {
   if (!line.empty() && line.back() == '\r') return line.substr(0, line.size() - 1);
   return line;
-}
-
-int LockExclusive(const std::string& lock_path, bool* waited) {
-  if (waited) *waited = false;
-  const int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kLockFileMode);
-  if (fd < 0) return -1;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
-  if (errno != EWOULDBLOCK && errno != EINTR) {
-    close(fd);
-    return -1;
-  }
-  if (waited) *waited = true;
-  while (flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      close(fd);
-      return -1;
-    }
-  }
-  return fd;
 }
 
 bool WriteNoRuntimeRecord(const std::string& path, long long now) {

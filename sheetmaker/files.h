@@ -1,6 +1,6 @@
 // files.h: how the compiler reads site files (rewrites go through
-// common/filerewrite.h), and the site's lock, which serialises overlapping runs
-// for one site.
+// common/filerewrite.h, and so does the site's lock, which serialises
+// overlapping runs for one site: LockFileAt).
 // Tested by compile_test.cc.
 #pragma once
 
@@ -17,14 +17,6 @@ bool ReadRawLines(const std::string& path, std::vector<std::string>* lines);
 
 // Takes one trailing CR off.
 std::string DropCarriageReturn(const std::string& line);
-
-// Takes the exclusive advisory lock (flock) on lock_path, creating the file when
-// needed, and waits for it as long as another process holds it; *waited (when
-// given) tells whether it had to. Returns the open descriptor (the lock lasts
-// until it is closed or the process ends), or -1 when the file cannot be opened
-// or locked. The file is never removed: removing it would let two runs hold
-// locks on two different files.
-int LockExclusive(const std::string& lock_path, bool* waited = nullptr);
 
 // The record of a run that ended because it found no runtime: the time it
 // ended, in seconds, as decimal text. Written under the site's lock.

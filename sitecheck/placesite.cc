@@ -40,8 +40,9 @@ constexpr char kHelp[] =
 // The site definition file carries this time until its compile: a request that
 // comes before the compile has ended compiles the site itself first.
 constexpr long kDueTime = 1;
-constexpr int kSiteFileMode = 0644;  // the owner (the web server's user) rewrites them
-constexpr int kUserFileMode = 0600;  // plain-text passwords
+// Every placed file is its owner's alone (the web server's user, who rewrites
+// the page and site files); the user file holds plain-text passwords.
+constexpr int kPlacedFileMode = 0600;
 
 void Print(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -189,7 +190,7 @@ int PlaceSiteRun(const std::vector<std::string>& args) {
       Print(Printable(dir + name) + ": cannot be read as a plain file; nothing placed");
       return kPlaceFailed;
     }
-    file.mode = EndsWith(name, kUserFileSuffix) ? kUserFileMode : kSiteFileMode;
+    file.mode = kPlacedFileMode;
     if (EndsWith(name, kSiteFileSuffix)) file.mtime = kDueTime;
     files.push_back(file);
   }

@@ -2,9 +2,9 @@
 // box: checks each against the box's runtime (sitecheck.h), refuses on errors
 // unless forced, places every site file of the folder into the site directory
 // at once (common/filerewrite.h PlaceFiles: all or none, the old site kept on
-// any failure), owned by the site directory's owner, page and site files 0644,
-// user files 0600, compiles each site with the box's Sheetmaker (as that owner,
-// never as root) and prints the findings and each site's address.
+// any failure), mode 0600, owned by the site directory's owner when run as
+// root, compiles each site with the box's Sheetmaker (as that owner, never as
+// root) and prints the findings and each site's address.
 // Tested by tests/placesite_test.cc (the real program in the test box).
 #pragma once
 

@@ -116,7 +116,8 @@ TEST(PlaceSiteProgram, PlacesACheckedSiteWhollyOrNotAtAll) {
       EXPECT_EQ("STARTPAGE=P\n*Site=P\n", ReadFile(SiteDir() + "S.TVS"));
       EXPECT_EQ("neu;pw;P\n", ReadFile(SiteDir() + "S_WEBUSERS.USR"));
       EXPECT_EQ(0600, ModeOf(SiteDir() + "S_WEBUSERS.USR"));
-      EXPECT_EQ(0644, ModeOf(SiteDir() + "S_P.SHT"));
+      EXPECT_EQ(0600, ModeOf(SiteDir() + "S_P.SHT"));
+      EXPECT_EQ(0600, ModeOf(SiteDir() + "S.TVS"));
       if (c.page == kNewPage) {
         EXPECT_EQ(kCompiledPage, ReadFile(SiteDir() + "S_P.SHT"));
       }

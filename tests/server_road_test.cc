@@ -10,6 +10,7 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -70,6 +71,19 @@ std::vector<std::string> SessionFiles() {
   std::vector<std::string> out;
   for (const auto& name : testsupport::ListDir(SiteDir()))
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".SID") == 0) out.push_back(name);
+  return out;
+}
+
+// The files of the site directory that the runs created (all but the site's
+// own files), each with its mode.
+std::map<std::string, unsigned> CreatedFiles() {
+  std::map<std::string, unsigned> out;
+  for (const auto& name : testsupport::ListDir(SiteDir())) {
+    const std::string suffix = name.substr(name.size() < 4 ? 0 : name.size() - 4);
+    if (suffix == ".TVS" || suffix == ".SHT" || suffix == ".USR") continue;
+    struct stat st {};
+    if (lstat((SiteDir() + name).c_str(), &st) == 0) out[name] = st.st_mode & 07777;
+  }
   return out;
 }
 
@@ -152,6 +166,12 @@ TEST_F(ServerRoad, FailedSignOnCountsTheAttempt) {
   // A successful sign-on forgets its address's failures.
   SignOn("10.0.0.3");
   EXPECT_EQ("1", LoginHidden(Get("SP=HAUS", "10.0.0.3"), "signoncounter"));
+  // The attempts file, its lock and the session are the web server's user's alone.
+  const auto created = CreatedFiles();
+  EXPECT_EQ(3u, created.size());
+  EXPECT_EQ(1u, created.count("SIGNONFAILS.DAT"));
+  EXPECT_EQ(1u, created.count("SIGNONFAILS.LCK"));
+  for (const auto& file : created) EXPECT_EQ(0600u, file.second) << file.first;
 }
 
 TEST_F(ServerRoad, PasswordsAreNotCheckedInsideTheTimeLock) {
@@ -216,6 +236,11 @@ TEST_F(ServerRoad, AtMostFourRequestsWaitInATimeLock) {
   }
   EXPECT_GE(waiting, 1);
   EXPECT_LE(waiting, 4);
+  // The guard and the slots that were taken: the web server's user's alone.
+  const auto created = CreatedFiles();
+  EXPECT_EQ(1u, created.count("LOGINWAIT.LCK"));
+  EXPECT_EQ(1u, created.count("LOGINWAIT1.LCK"));
+  for (const auto& file : created) EXPECT_EQ(0600u, file.second) << file.first;
 }
 
 TEST_F(ServerRoad, SessionIdsHaveTheirOwnForm) {
