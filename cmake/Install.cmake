@@ -5,6 +5,7 @@
 #
 #   Sheetmaker               -> TELVARIN_SITE_DIR (the server starts it from there)
 #   SiteCheck                -> TELVARIN_SITE_DIR (beside it: the site checker)
+#   PlaceSite                -> TELVARIN_SITE_DIR (beside it: checks and places a site)
 #   TelvarinServer.ccc       -> TELVARIN_CGI_DIR
 #   TelvarinInterface.ccc    -> TELVARIN_CGI_DIR
 #   50-telvarin.conf         -> TELVARIN_LIGHTTPD_CONF_DIR (lighttpd's conf-available)
@@ -36,7 +37,11 @@ foreach(var TELVARIN_CGI_DIR TELVARIN_CGI_URL TELVARIN_LIGHTTPD_CONF_DIR)
   endif()
 endforeach()
 
-foreach(prog Sheetmaker SiteCheck)
+# PlaceSite prints each site's address under the URL path of the CGI folder.
+if(TARGET sitechecklib)
+  target_compile_definitions(sitechecklib PRIVATE TELVARIN_CGI_URL="${TELVARIN_CGI_URL}")
+endif()
+foreach(prog Sheetmaker SiteCheck PlaceSite)
   if(TARGET ${prog})
     install(TARGETS ${prog} RUNTIME DESTINATION "${TELVARIN_SITE_DIR}")
   endif()

@@ -30,6 +30,10 @@ std::string NoRuntimeRecordPath(const std::string& site_dir, const std::string& 
   return site_dir + site + kNoRuntimeFileSuffix;
 }
 
+std::string CompileRecordPath(const std::string& site_dir, const std::string& site) {
+  return site_dir + site + kCompileRecordSuffix;
+}
+
 std::string AttemptsFilePath(const std::string& site_dir) { return site_dir + kAttemptsFileName; }
 std::string AttemptsLockPath(const std::string& site_dir) { return site_dir + kAttemptsLockName; }
 std::string LoginWaitGuardPath(const std::string& site_dir) {
@@ -45,5 +49,6 @@ std::string InterfaceFailsLockPath() { return std::string(kSiteDir) + kInterface
 std::string CompilerPath() { return std::string(kSiteDir) + kCompilerName; }
 std::string ControlFilePath() { return std::string(kRuntimeDir) + kControlFileName; }
 std::string NoMulticallPath() { return std::string(kSiteDir) + kNoMulticallFileName; }
+std::string HostNamesPath() { return std::string(kSiteDir) + kHostNamesFileName; }
 std::string RuntimeConfigPath() { return std::string(kRuntimeDir) + kRuntimeConfigFileName; }
 std::string AccessFilePath() { return std::string(kRuntimeDir) + kAccessFileName; }

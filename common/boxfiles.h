@@ -16,6 +16,11 @@ constexpr char kSessionFileSuffix[] = ".SID";      // session file: site + id + 
 constexpr char kLockFileSuffix[] = ".LCK";         // the compiler's lock: site + suffix
 constexpr char kNoRuntimeFileSuffix[] = ".NRT";    // when a compile last found no runtime
 constexpr char kCompilerName[] = "Sheetmaker";     // the compiler, in the site directory
+// The project file a site was last compiled against: site + suffix.
+constexpr char kCompileRecordSuffix[] = ".CMP";
+// The box's own host names besides its address literals, localhost and the
+// machine's name: one a line, written by the administrator.
+constexpr char kHostNamesFileName[] = "HOSTNAMES.DAT";
 // Holds the AF file's stamp when the runtime refused "system.multicall".
 constexpr char kNoMulticallFileName[] = "NOMULTICALL.DAT";
 // Sign-on guard files, one set for all sites (no site file name can be one of them).
@@ -41,6 +46,7 @@ std::string SessionFilePath(const std::string& site_dir, const std::string& site
                             const std::string& id, const std::string& client_addr);
 std::string LockFilePath(const std::string& site_dir, const std::string& site);
 std::string NoRuntimeRecordPath(const std::string& site_dir, const std::string& site);
+std::string CompileRecordPath(const std::string& site_dir, const std::string& site);
 std::string AttemptsFilePath(const std::string& site_dir);
 std::string AttemptsLockPath(const std::string& site_dir);
 std::string LoginWaitGuardPath(const std::string& site_dir);
@@ -49,6 +55,7 @@ std::string InterfaceFailsPath();      // kSiteDir + "INTERFACEFAILS.DAT"
 std::string InterfaceFailsLockPath();  // kSiteDir + "INTERFACEFAILS.LCK"
 std::string CompilerPath();       // kSiteDir + "Sheetmaker"
 std::string NoMulticallPath();    // kSiteDir + "NOMULTICALL.DAT"
+std::string HostNamesPath();      // kSiteDir + "HOSTNAMES.DAT"
 std::string ControlFilePath();    // kRuntimeDir + "CTLKRN.CFG"
 std::string RuntimeConfigPath();  // kRuntimeDir + "ABLKRN.CFG"
 std::string AccessFilePath();     // kRuntimeDir + "TELVARINSAUTH.DAT"

@@ -45,22 +45,25 @@ FileTime GetFileTime(const std::string& path) {
   return static_cast<long long>(st.st_mtime);
 }
 
-FileTime GetAFFileTime(const std::string& path) {
+std::optional<std::string> GetAFFilePath(const std::string& path) {
   FILE* file = fopen(path.c_str(), "r");
   if (!file) return std::nullopt;  // no runtime configuration file
   std::string line;
   bool ended_lf;
-  std::string af_path;
-  bool found = false;
+  std::optional<std::string> af_path;
   while (ReadLine(file, &line, &ended_lf)) {
     if (line.size() + (ended_lf ? 1 : 0) < 4) continue;  // as stored, its line feed counted
     if (line.compare(0, 3, "AF=") == 0) {
       af_path = line.substr(3);
-      found = true;
       break;
     }
   }
   fclose(file);
-  if (!found) return std::nullopt;  // no "AF=" line
-  return GetFileTime(af_path);
+  return af_path;  // empty without an "AF=" line
+}
+
+FileTime GetAFFileTime(const std::string& path) {
+  const std::optional<std::string> af_path = GetAFFilePath(path);
+  if (!af_path) return std::nullopt;
+  return GetFileTime(*af_path);
 }

@@ -26,6 +26,10 @@ using FileTime = std::optional<long long>;
 // The file's modification time; empty when the file cannot be examined.
 FileTime GetFileTime(const std::string& path);
 
+// The path on the first "AF=" line of the runtime configuration file (the
+// project file); empty when that file cannot be opened or has no "AF=" line.
+std::optional<std::string> GetAFFilePath(const std::string& path);
+
 // The time of the file named on the first "AF=" line of the runtime configuration
 // file; empty when that file cannot be opened, when it has no "AF=" line, and when
 // the AF file itself cannot be examined.

@@ -111,3 +111,73 @@ bool OverwriteFileInPlace(const std::string& path, const std::string& content) {
   ok = close(fd) == 0 && ok;
   return ok;
 }
+
+namespace {
+
+// Writes content to a new file at path with mode (and owner), synced.
+bool WriteNewFile(const std::string& path, const PlacedFile& file, int uid, int gid) {
+  const int fd = OpenCreatingFile(path, O_WRONLY | O_EXCL);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, file.content);
+  if (uid >= 0) ok = ok && fchown(fd, static_cast<uid_t>(uid), static_cast<gid_t>(gid)) == 0;
+  ok = ok && fchmod(fd, static_cast<mode_t>(file.mode)) == 0;
+  if (file.mtime >= 0) {
+    const struct timespec times[2] = {{file.mtime, 0}, {file.mtime, 0}};
+    ok = ok && futimens(fd, times) == 0;
+  }
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  return ok;
+}
+
+}  // namespace
+
+bool PlaceFiles(const std::vector<PlacedFile>& files, const std::string& stage_template,
+                int owner_uid, int owner_gid) {
+  std::vector<char> name(stage_template.begin(), stage_template.end());
+  name.push_back('\0');
+  if (mkdtemp(name.data()) == nullptr) return false;
+  const std::string stage = std::string(name.data()) + "/";
+  std::vector<std::string> staged;  // new content, "N" + position
+  std::vector<std::string> kept;    // old file linked, "O" + position; empty: there was none
+  bool ok = true;
+  for (size_t i = 0; ok && i < files.size(); ++i) {
+    staged.push_back(stage + "N" + std::to_string(i));
+    ok = WriteNewFile(staged.back(), files[i], owner_uid, owner_gid);
+  }
+  size_t placed = 0;
+  for (; ok && placed < files.size(); ++placed) {
+    const std::string& path = files[placed].path;
+    kept.push_back(stage + "O" + std::to_string(placed));
+    if (link(path.c_str(), kept.back().c_str()) != 0) {
+      if (errno != ENOENT) {
+        kept.pop_back();
+        ok = false;
+        break;
+      }
+      kept.back().clear();
+    }
+    if (rename(staged[placed].c_str(), path.c_str()) != 0) {
+      if (!kept.back().empty()) unlink(kept.back().c_str());
+      kept.pop_back();
+      ok = false;
+      break;
+    }
+  }
+  if (!ok) {
+    // Back to the old files, last placed first.
+    for (size_t i = kept.size(); i-- > 0;) {
+      if (kept[i].empty()) {
+        unlink(files[i].path.c_str());
+      } else {
+        rename(kept[i].c_str(), files[i].path.c_str());
+      }
+    }
+  }
+  for (const std::string& path : staged) unlink(path.c_str());
+  for (const std::string& path : kept)
+    if (!path.empty()) unlink(path.c_str());
+  rmdir(stage.c_str());
+  if (!files.empty()) SyncDirectoryOf(files.back().path);
+  return ok;
+}

@@ -4,15 +4,16 @@
 // site directory is the web server's user's alone, and the session ids are in
 // the file names. A rewrite (the compiler's site and page files, the records;
 // the administration interface's access file in place, see
-// OverwriteFileInPlace) writes the new content whole under a temporary name,
-// syncs it and renames it over the file, so the data never lives only under the
-// temporary name, a reader at the same moment sees the old content or the new,
-// a failed rewrite leaves the file as it was, and a rewritten file keeps its
-// mode. Tested by filerewrite_test.cc, sheetmaker/compile_test.cc and the
+// OverwriteFileInPlace; a site placed whole, see PlaceFiles) writes the new
+// content whole under a temporary name, syncs it and renames it over the file,
+// so the data never lives only under the temporary name, a reader at the same
+// moment sees the old content or the new, a failed rewrite leaves the file as
+// it was, and a rewritten file keeps its mode. Tested by filerewrite_test.cc, sheetmaker/compile_test.cc and the
 // program runs of tests/faults_test.cc (the modes of what each run creates).
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The mode of every file the programs create.
 constexpr int kCreatedFileMode = 0600;
@@ -57,3 +58,23 @@ bool FileHoldsExactly(const std::string& path, const std::string& content);
 // is never shorter than both the old and the new first line. Returns whether
 // path now holds exactly content.
 bool OverwriteFileInPlace(const std::string& path, const std::string& content);
+
+// One file of a group placed together by PlaceFiles.
+struct PlacedFile {
+  std::string path;             // where it goes
+  std::string content;          // all of it
+  int mode = kCreatedFileMode;  // its permission bits
+  long mtime = -1;              // its modification time in seconds; -1: the time of writing
+};
+
+// Places every file of the group, or none. Each content is written and synced
+// under the new folder made from stage_template (a mkdtemp template ending in
+// "XXXXXX", in the same file system as the paths: the site directory), with its
+// mode and, when owner_uid is 0 or more, that owner; then each is renamed over
+// its path while its old file, if any, stays linked in the folder. A failure at
+// any point puts every old file back and removes the new ones that had none, so
+// the paths hold all the old files or all the new; a reader never finds a path
+// missing that was there. The folder is removed at the end. Returns whether all
+// were placed.
+bool PlaceFiles(const std::vector<PlacedFile>& files, const std::string& stage_template,
+                int owner_uid = -1, int owner_gid = -1);

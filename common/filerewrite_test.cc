@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -67,6 +68,38 @@ TEST_F(Rewrite, FailureLeavesTheOldFileAndNoTemporary) {
   unlink((blocked + "/inner").c_str());
   rmdir(blocked.c_str());
   EXPECT_EQ(std::vector<std::string>{"AUTH.DAT"}, Names());
+}
+
+// A group goes in whole, with its modes and times, or not at all: the third
+// path is a non-empty directory, so its rename fails after two files were placed.
+TEST_F(Rewrite, PlacesAGroupWhollyOrPutsTheOldFilesBack) {
+  ASSERT_TRUE(ReplaceFileContent(dir_ + "/A", "old A\n"));
+  std::vector<PlacedFile> group = {{dir_ + "/A", "new A\n", 0664, -1},
+                                   {dir_ + "/B", "new B\n", 0600, 1000},
+                                   {dir_ + "/C", "new C\n", 0644, -1}};
+  const std::string blocked = dir_ + "/C";
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  ASSERT_TRUE(ReplaceFileContent(blocked + "/inner", "x"));
+  EXPECT_FALSE(PlaceFiles(group, dir_ + "/.stage.XXXXXX"));
+  EXPECT_EQ("old A\n", Read("A"));
+  EXPECT_EQ((std::vector<std::string>{"A", "C"}), [&] {
+    auto names = Names();
+    std::sort(names.begin(), names.end());
+    return names;
+  }());  // no B, no stage folder left
+  unlink((blocked + "/inner").c_str());
+  rmdir(blocked.c_str());
+
+  EXPECT_TRUE(PlaceFiles(group, dir_ + "/.stage.XXXXXX"));
+  EXPECT_EQ("new A\n", Read("A"));
+  EXPECT_EQ("new C\n", Read("C"));
+  struct stat st;
+  ASSERT_EQ(0, stat((dir_ + "/A").c_str(), &st));
+  EXPECT_EQ(0664u, st.st_mode & 07777);
+  ASSERT_EQ(0, stat((dir_ + "/B").c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
+  EXPECT_EQ(1000, st.st_mtime);
+  EXPECT_EQ(3u, Names().size());
 }
 
 TEST_F(Rewrite, InPlaceKeepsTheFileAndNeverFollowsALink) {

@@ -8,6 +8,7 @@ FileStamp StampOf(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return stamp;
   stamp.exists = true;
+  stamp.dev = static_cast<unsigned long long>(st.st_dev);
   stamp.inode = static_cast<unsigned long long>(st.st_ino);
   stamp.mtime_sec = static_cast<long long>(st.st_mtim.tv_sec);
   stamp.mtime_nsec = static_cast<long long>(st.st_mtim.tv_nsec);
@@ -16,7 +17,7 @@ FileStamp StampOf(const std::string& path) {
 }
 
 bool SameStamp(const FileStamp& a, const FileStamp& b) {
-  return a.exists == b.exists && a.inode == b.inode && a.mtime_sec == b.mtime_sec &&
+  return a.exists == b.exists && a.dev == b.dev && a.inode == b.inode && a.mtime_sec == b.mtime_sec &&
          a.mtime_nsec == b.mtime_nsec && a.size == b.size;
 }
 

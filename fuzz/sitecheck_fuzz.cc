@@ -1,7 +1,7 @@
 // sitecheck_fuzz.cc: the site checker's page-file rules over any bytes, as a
 // page file of site "S", with name lookups that answer from the name alone (no
 // runtime), and the same bytes as a trial-runtime project file. Promises
-// checked: every finding names a line of the file, every printed line is free
+// checked: every finding names a line of the file (or 0, the whole file), every printed line is free
 // of bytes a terminal takes as control, and a project that does not parse
 // says on which line.
 #include <string>
@@ -12,6 +12,7 @@
 #include "sitecheck/pagecheck.h"
 #include "sitecheck/projectnames.h"
 #include "sitecheck/sitecheck.h"
+#include "sitecheck/textcheck.h"
 
 using fuzzsupport::Require;
 
@@ -21,6 +22,14 @@ namespace {
 int StandInLookup(const std::string& name, CallOutcome* outcome) {
   *outcome = name.size() % 7 == 3 ? CallOutcome::kFault : CallOutcome::kOk;
   return static_cast<int>(name.size() % 5) - 1;
+}
+
+// Kinds and writability from the name alone, too.
+VarFacts StandInFacts(const std::string& name) {
+  VarFacts facts;
+  facts.kind = "SNU"[name.size() % 3];
+  facts.writable = static_cast<int>(name.size() % 2);
+  return facts;
 }
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F); }
@@ -40,12 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckSettings.site = "S";
   CheckSettings.var_idx = StandInLookup;
   CheckSettings.obj_idx = StandInLookup;
+  CheckSettings.var_facts = StandInFacts;
   Findings = FindingsRec();
   std::vector<std::string> lines;
-  Require(ReadCheckedLines(path, &lines), "the scratch file reads");
-  CheckPageFile("S_P.SHT", lines);
+  bool unended = false;
+  Require(ReadCheckedLines(path, &lines, &unended), "the scratch file reads");
+  CheckFileText("S_P.SHT", &lines, unended, true);
+  CheckPageFile("S_P.SHT", "P", lines);
   for (const Finding& f : Findings.list)
-    Require(f.line >= 1 && f.line <= static_cast<int>(lines.size()), "a finding names a line");
+    Require(f.line >= 0 && f.line <= static_cast<int>(lines.size()), "a finding names a line");
   for (const std::string& line : ReportLines("S"))
     for (char c : line) Require(!IsControl(static_cast<unsigned char>(c)), "printable output");
   return 0;

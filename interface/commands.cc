@@ -7,6 +7,7 @@
 #include "interface/workfiles.h"
 #include "common/boxfiles.h"
 #include "common/config.h"
+#include "common/hostcheck.h"
 #include "toolkit/strobj.h"
 
 namespace {
@@ -63,6 +64,7 @@ void DispatchCommand(const std::string& query) {
 }
 
 void RunInterface(const InterfaceRequestRec& request) {
+  if (!AdmitRequestHost(request.HttpHost)) return;
   LoadCfgFile(ControlFilePath(), kDefaultRuntimeUrl);
   int error = 0;
   OutputData.clear();

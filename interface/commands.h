@@ -11,9 +11,11 @@ struct InterfaceRequestRec {
   bool HasQuery = false;  // whether QUERY_STRING is set at all
   std::string Query;      // QUERY_STRING, as received
   std::string RemoteAddr;  // REMOTE_ADDR; "127.0.0.1" when unset
+  std::string HttpHost;   // HTTP_HOST (empty when unset)
 };
 
-// Handles one request and writes its page.
+// Handles one request and writes its page; a request for a host name that is
+// not the box's gets the host check's error page and nothing else is done.
 void RunInterface(const InterfaceRequestRec& request);
 
 // Runs the command of query (field 1, exact and case-sensitive, with field 2 as

@@ -14,6 +14,7 @@ int main() {
     }
     const char* addr = std::getenv("REMOTE_ADDR");
     request.RemoteAddr = addr && *addr ? addr : "127.0.0.1";
+    if (const char* host = std::getenv("HTTP_HOST")) request.HttpHost = host;
     RunInterface(request);
   } catch (...) {
     // nothing may escape; the page (if any) stays as written

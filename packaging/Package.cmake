@@ -13,7 +13,7 @@ set(CPACK_PACKAGE_CONTACT "Telvarin maintainers <telvarin@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Web front end of a home-automation controller (CGI programs for lighttpd)")
 set(CPACK_PACKAGE_DESCRIPTION
-    "TelvarinServer.ccc serves a site's pages with live values from the automation runtime; TelvarinInterface.ccc is the administration interface; Sheetmaker compiles the site files against the runtime's numbering; SiteCheck checks a site's files and prints what is wrong in them.")
+    "TelvarinServer.ccc serves a site's pages with live values from the automation runtime; TelvarinInterface.ccc is the administration interface; Sheetmaker compiles the site files against the runtime's numbering; SiteCheck checks a site's files and prints what is wrong in them; PlaceSite checks a site and places it on the box.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # A cross build (cmake/toolchain-armhf.cmake) is packaged for the controller's
 # architecture; CPack would otherwise take this machine's (dpkg --print-architecture).

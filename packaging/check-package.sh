@@ -2,7 +2,7 @@
 # check-package.sh SOURCE_DIR BUILD_DIR [amd64|armhf]: builds the Debian
 # package the way a real box gets it (scripts/package.sh: the real fixed
 # directories; no root needed) for the architecture (default amd64) in
-# BUILD_DIR and checks what it holds: the five files at their places with their
+# BUILD_DIR and checks what it holds: the six files at their places with their
 # modes, its architecture and that of the programs, the dependencies on the
 # linked runtime libraries, the real fixed directories compiled into the
 # programs, installs into private roots with the postinst (fresh: a new access
@@ -32,6 +32,7 @@ expect_file() {  # mode pattern, path
 }
 expect_file '-rwxr-xr-x' /usr/local/telvarinserver/Sheetmaker
 expect_file '-rwxr-xr-x' /usr/local/telvarinserver/SiteCheck
+expect_file '-rwxr-xr-x' /usr/local/telvarinserver/PlaceSite
 expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinServer.ccc
 expect_file '-rwxr-xr-x' /var/www/html/telvarin/TelvarinInterface.ccc
 expect_file '-rw-r--r--' /etc/lighttpd/conf-available/50-telvarin.conf
@@ -69,7 +70,8 @@ case $arch in
   armhf) machine='ARM' ;;
 esac
 for prog in var/www/html/telvarin/TelvarinServer.ccc var/www/html/telvarin/TelvarinInterface.ccc \
-            usr/local/telvarinserver/Sheetmaker usr/local/telvarinserver/SiteCheck; do
+            usr/local/telvarinserver/Sheetmaker usr/local/telvarinserver/SiteCheck \
+            usr/local/telvarinserver/PlaceSite; do
   readelf -h "$x/$prog" | grep -Eq "Machine: +$machine\$" || fail "$prog is not built for $arch"
   # The compiler may share string tails, so look for the common part, and for
   # no sign of a test or demo box.

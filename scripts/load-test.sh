@@ -6,7 +6,8 @@
 # project), starts the trial runtime and lighttpd on free
 # ports of 127.0.0.1 and lets N clients sign on, view every page, send forms
 # and sign off for S seconds; half way the runtime's project is renumbered so
-# that a compile happens under load. Then it checks the responses, the site
+# that a compile happens under load, and right after it renumbered again
+# within that compile's second. Then it checks the responses, the site
 # and session files, the runtime's call log and that no program process is
 # left, and prints the counts (scripts/load_client.py). Exits non-zero with
 # "FAIL:" lines when a check fails. Writes nothing outside its build folder.
@@ -81,6 +82,7 @@ pids+=("$BOX_LIGHTTPD_PID")
   --port "$BOX_HTTP_PORT" --path "${BOX_CGI_URL}TelvarinServer.ccc" \
   --site-dir "$site_dir" --demo-site demo/site --project "$build/project.txt" \
   --port-file "$state/runtime.port" --calls-log "$state/calls.log" \
+  --ablkrn "$BOX_RUNTIME_DIR/ABLKRN.CFG" \
   --error-log "$state/lighttpd-error.log" --box "$BOX_DIR" \
   --runtime-pid "$BOX_RUNTIME_PID" --lighttpd-pid "$BOX_LIGHTTPD_PID" \
   --seconds "$seconds" --clients "$clients" --seed "$seed"

@@ -6,7 +6,9 @@
 # changed value or a ticked macro) and sign off now and then, for a fixed time.
 # Half way the runtime's project is renumbered (a new variable and macro in
 # front, every index one up) and the runtime reloaded, so that the next
-# request has TelvarinServer run Sheetmaker while the others go on.
+# request has TelvarinServer run Sheetmaker while the others go on; right
+# after that compile it is renumbered once more, its project file dated in
+# the compile's second, which only the site's compile record tells apart.
 #
 # Afterwards it checks the responses (status 200, whole pages of the expected
 # kind), the files (page files whole and compiled against the new numbering,
@@ -99,18 +101,24 @@ def project_indices(path):
     return variables, macros
 
 
-def renumbered_project(path):
-    """The project text with a new variable and macro in front and every
-    other index one up, so that every compiled index changes."""
+def renumbered_project(path, name):
+    """The project text with a new variable and macro (named after name) in
+    front and every other index one up, so that every compiled index changes."""
     _, lines = read_lines(path)
     out = ["# Renumbered by the load test: a new first variable and macro.",
-           "VAR 1 LICHT_GARTEN U Aus", "MACRO 1 GARTENWASSER"]
+           "VAR 1 LICHT_%s U Aus" % name, "MACRO 1 %sWASSER" % name]
     for line in lines:
         f = line.split(None, 2)
         if len(f) == 3 and f[0] in ("VAR", "MACRO"):
             line = "%s %d %s" % (f[0], int(f[1]) + 1, f[2])
         out.append(line)
     return "\n".join(out).rstrip("\n") + "\n"
+
+
+def af_path(ablkrn):
+    """The project file that the runtime configuration file names ("AF=")."""
+    _, lines = read_lines(ablkrn)
+    return next(l[3:] for l in lines if l.startswith("AF="))
 
 
 def write_whole(path, text):
@@ -244,6 +252,7 @@ class Stats:
         self.macros_max = 0
         self.held_sessions = {}   # client address -> session id still signed on
         self.views_after_reload = set()
+        self.same_second = False  # the second renumbering's reload in the compile's second
 
     def add(self, field, key, n=1):
         with self.lock:
@@ -554,14 +563,18 @@ def call_log(path, offset):
     return counts, during
 
 
-def misdirected(path, offset, reload_offsets, old_project, new_project, stats):
+def misdirected(path, offset, reloads, projects, stats):
     """Writes and macro starts that reached another variable or macro than the
     page that sent them showed: each call's index is named by the numbering in
-    force when the runtime logged it (before the reload the old, after it the
-    new, in between either), and some client must have sent that name that
-    value (or ticked that macro). Returns (count, examples)."""
-    old_vars, old_macros = project_indices(old_project)
-    new_vars, new_macros = project_indices(new_project)
+    force when the runtime logged it (projects[k] from the start of reload k
+    (log offsets reloads[k - 1]) to the end of reload k + 1; during a reload
+    either), and some client must have sent that name that value (or ticked
+    that macro). Returns (count, examples)."""
+    numberings = [project_indices(p) for p in projects]
+    def in_force(at):
+        return [k for k in range(len(numberings))
+                if (k == 0 or at >= reloads[k - 1][0]) and
+                (k == len(reloads) or at < reloads[k][1])]
     def names(table, index):
         return {n for n, i in table.items() if i == index}
     count, examples = 0, []
@@ -574,11 +587,11 @@ def misdirected(path, offset, reload_offsets, old_project, new_project, stats):
         f = line.split("\t")
         if f[0] == "setvarbyidx" and len(f) == 2 and "=" in f[1]:
             index, value = f[1].split("=", 1)
-            tables = (old_vars, new_vars)
+            table = 0
             intended = {n for n, v in stats.intended if v == value}
         elif f[0] == "startmacroidx" and len(f) == 2:
             index, value = f[1], None
-            tables = (old_macros, new_macros)
+            table = 1
             intended = stats.intended_macros
         else:
             continue
@@ -587,10 +600,8 @@ def misdirected(path, offset, reload_offsets, old_project, new_project, stats):
             examples.append(line)
             continue
         candidates = set()
-        if at < reload_offsets[1]:
-            candidates |= names(tables[0], int(index))
-        if at >= reload_offsets[0]:
-            candidates |= names(tables[1], int(index))
+        for k in in_force(at):
+            candidates |= names(numberings[k][table], int(index))
         # An index that names nothing is refused by the runtime: it lands nowhere.
         if candidates and not candidates & intended:
             count += 1
@@ -691,7 +702,7 @@ def percentile(values, p):
 def main():
     ap = argparse.ArgumentParser()
     for name in ("--path", "--site-dir", "--demo-site", "--project", "--port-file",
-                 "--calls-log", "--error-log", "--box"):
+                 "--calls-log", "--error-log", "--box", "--ablkrn"):
         ap.add_argument(name, required=True)
     for name in ("--port", "--runtime-pid", "--lighttpd-pid", "--seconds", "--clients"):
         ap.add_argument(name, type=int, required=True)
@@ -719,27 +730,49 @@ def main():
     for c in clients:
         c.start()
 
-    # Half way: renumber the project and reload the runtime.
+    # Half way: renumber the project and reload the runtime; once that is
+    # compiled, renumber it again within the compile's second (the project
+    # file's time set to the site definition file's), which whole-second file
+    # times cannot tell from the compile: the compile record must.
     time.sleep(max(0.0, began + args.seconds / 2.0 - time.monotonic()))
-    write_whole(args.project, renumbered_project(args.project))
-    port_inode = os.stat(args.port_file).st_ino
-    reload_state["log_sent"] = os.path.getsize(args.calls_log)
-    reload_state["sent"] = time.monotonic()
-    os.kill(args.runtime_pid, signal.SIGHUP)
-    while time.monotonic() < reload_state["sent"] + 10:
-        try:
-            if os.stat(args.port_file).st_ino != port_inode:
-                break
-        except FileNotFoundError:
-            pass
-        time.sleep(0.01)
-    else:
-        fail(failures, "the runtime did not reload within 10 s")
+    projects = [old_project]
+    reloads = []
+    for number, name in enumerate(("GARTEN", "TERRASSE")):
+        write_whole(args.project, renumbered_project(args.project, name))
+        projects.append(args.project + ".%d" % (number + 1))
+        with open(args.project, "rb") as src, open(projects[-1], "wb") as dst:
+            dst.write(src.read())
+        port_inode = os.stat(args.port_file).st_ino
+        log_sent = os.path.getsize(args.calls_log)
+        if number == 0:
+            reload_state["sent"] = time.monotonic()
+        sent = time.monotonic()
+        os.kill(args.runtime_pid, signal.SIGHUP)
+        while time.monotonic() < sent + 10:
+            try:
+                if os.stat(args.port_file).st_ino != port_inode:
+                    break
+            except FileNotFoundError:
+                pass
+            time.sleep(0.01)
+        else:
+            fail(failures, "the runtime did not reload within 10 s")
+        reloads.append((log_sent, os.path.getsize(args.calls_log)))
+        print("load: project renumbered at %.1f s; runtime reloaded in %.0f ms" %
+              (sent - began, 1000 * (time.monotonic() - sent)), flush=True)
+        if number == 1:
+            break
+        # The compile of the first renumbering: the site definition file rewritten.
+        while time.monotonic() < sent + 10 and os.stat(site_path).st_mtime_ns <= tvs_before:
+            time.sleep(0.005)
+        compiled_ns = os.stat(site_path).st_mtime_ns
+        if compiled_ns <= tvs_before:
+            fail(failures, "the first renumbering was not compiled within 10 s")
+    af = af_path(args.ablkrn)
+    af_ns = os.stat(af).st_mtime_ns
+    stats.same_second = af_ns // 10**9 == compiled_ns // 10**9
+    os.utime(af, ns=(compiled_ns, compiled_ns))
     reload_state["done"] = time.monotonic()
-    reload_state["log_done"] = os.path.getsize(args.calls_log)
-    print("load: project renumbered at %.1f s; runtime reloaded in %.0f ms" %
-          (reload_state["sent"] - began, 1000 * (reload_state["done"] - reload_state["sent"])),
-          flush=True)
 
     for c in clients:
         c.join()
@@ -770,6 +803,8 @@ def main():
              % (lookups, rows_per_compile))
     if old_vars == new_vars:
         fail(failures, "the project was not renumbered")
+    if compiles < 2:
+        fail(failures, "the renumbering in the compile's second was not compiled")
     missing = set(pages) - stats.views_after_reload
     if missing:
         fail(failures, "pages not shown after the compile: %s" % ", ".join(sorted(missing)))
@@ -784,8 +819,7 @@ def main():
              "with a page)" % (starts, stats.macros_max, stats.macros_min))
 
     astray, astray_examples = misdirected(
-        args.calls_log, log_start, (reload_state["log_sent"], reload_state["log_done"]),
-        old_project, args.project, stats)
+        args.calls_log, log_start, reloads, projects, stats)
     # File times lag the clock by up to a tick: a page begun that close to the
     # rewrite may have been read before it.
     for began, name in stats.refused_page_starts:
@@ -822,6 +856,8 @@ def main():
     print("reload: %d site pages began before it ended (%d of them with an unavailable "
           "value or invalid index, allowed); %d forms sent from such pages"
           % (stats.stale_pages, stats.stale_unavailable, stats.stale_sent))
+    print("second renumbering: the runtime touched the project file in the compile's second: "
+          "%s; its time then set to the compile's" % ("yes" if stats.same_second else "no"))
     print("forms refused as stale (their page came before a compile): %d" % stats.stale_refused)
     print("writes to another variable (or starts of another macro) than the page showed: %d"
           % astray)

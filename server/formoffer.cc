@@ -27,10 +27,26 @@ void AddObjectRow(const std::string& record, FormOfferRec* offer) {
   const std::string kind = StrGetIndex(record, 6, '@');
   if (editable.empty() || editable[0] != '1' || index.empty() || index == "-1") return;
   if (kind != "N" && kind != "S" && kind != "U") return;
-  offer->values.emplace(kind + index, StrGetIndex(record, 2, '@'));
+  if (!offer->values.emplace(kind + index, StrGetIndex(record, 2, '@')).second) return;
+  if (kind == "U") offer->choices[kind + index] = SelectionChoices(StrGetIndex(record, 8, '@'));
 }
 
 }  // namespace
+
+std::vector<std::string> SelectionChoices(const std::string& list) {
+  std::vector<std::string> choices;
+  const int count = C_StrToInt(StrGetIndex(list, 1, '&'));
+  // One pass over the list: choice i is the text after the i-th "&" found
+  // from position 1 on (as StrGetIndex counts), up to the next "&".
+  size_t at = list.find('&', 1);
+  for (int i = 1; i <= count && i <= kMaxChoices && at != std::string::npos; ++i) {
+    const size_t end = list.find('&', at + 1);
+    choices.push_back(
+        list.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+    at = end;
+  }
+  return choices;
+}
 
 FormOfferRec ReadFormOffer(const std::string& path) {
   FormOfferRec offer;

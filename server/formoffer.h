@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 struct FormOfferRec {
   // Kind letter + index as the field name carries them ("N12") -> the row's
@@ -17,7 +18,16 @@ struct FormOfferRec {
   // first row of a kind and index gives the label.
   std::map<std::string, std::string> values;
   std::set<std::string> macros;  // field 3 of every "MACRO" row when not empty: macro indices
+  // Kind "U" + index -> the choices its row lists (SelectionChoices of field 8),
+  // from the same row as the label.
+  std::map<std::string, std::vector<std::string>> choices;
 };
+
+// The choices that a selection's list (field 8: count "&" choice 1 "&" choice
+// 2 ...) lists: as many as the count says, at most kMaxChoices, and no more
+// than the list holds. The count itself is not a choice.
+constexpr int kMaxChoices = 1000;
+std::vector<std::string> SelectionChoices(const std::string& list);
 
 // The offer of the page file at path; empty when it cannot be opened.
 FormOfferRec ReadFormOffer(const std::string& path);

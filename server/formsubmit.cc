@@ -8,6 +8,7 @@
 
 const char kStaleFormNotice[] = "Die Seite war veraltet; bitte die Werte erneut eingeben.";
 const char kChangedValueNotice[] = "Nicht \xFC" "bernommen (inzwischen ge\xE4" "ndert): ";
+const char kNotAChoiceNotice[] = "Nicht \xFC" "bernommen (keine g\xFC" "ltige Auswahl): ";
 
 namespace {
 
@@ -34,6 +35,15 @@ std::string AsBrowserSendsIt(const std::string& text) {
     }
   }
   return out;
+}
+
+// Whether a selection's value, as the form walk decoded it, is one of its
+// row's choices; a choice goes the way the browser sends it and the decoding
+// takes it, as the value did.
+bool IsListedChoice(const std::vector<std::string>& choices, const std::string& value) {
+  for (const std::string& choice : choices)
+    if (DecodeFormText(AsBrowserSendsIt(choice)) == value) return true;
+  return false;
 }
 
 // Whether the variable's value now differs from the one the page showed, by
@@ -92,10 +102,17 @@ int ApplyFormField(const std::string& field, FormWalkRec* walk) {
   // Numbers take no other decoding; every other kind the form text decoding.
   value = parts.kind == 'N' ? ReplaceUntilNone(value, "%2C", ",") : DecodeFormText(value);
   if (IsShownValue(parts, value)) return 1;
+  // A selection writes only what its row lists: "Kaputt" is no choice of "Aus"
+  // and "Ein", nor is the count.
+  if (parts.kind == 'U' &&
+      !IsListedChoice(walk->offer.choices[std::string(1, parts.kind) + parts.index], value)) {
+    walk->notices.push_back(kNotAChoiceNotice + offered->second);
+    return 1;
+  }
   // Only a changed field costs the read: the user's value must not overwrite
   // one that nobody on this page has seen.
   if (ChangedSinceShown(parts)) {
-    walk->changed_labels.push_back(offered->second);
+    walk->notices.push_back(kChangedValueNotice + offered->second);
     return 1;
   }
   // A number is written bare, every other kind in double quotes.
@@ -121,20 +138,19 @@ int ApplyFormFields(const std::string& request_data, FormWalkRec* walk) {
   return ok;
 }
 
-int ApplyPageForm(const std::string& request_data, const FormGateRec& gate,
-                  std::vector<std::string>* notices) {
-  if (!gate.same_site) return 1;
-  // The form's indices are those of an older compile: any of them may name
+int ApplyPageForm(const std::string& request_data, FormVerdict verdict,
+                  const std::string& page_path, std::vector<std::string>* notices) {
+  // The form's indices may be those of an older compile: any of them may name
   // another variable or macro now.
-  if (gate.has_stamp && gate.stamp != gate.site_stamp) {
+  if (verdict == FormVerdict::kStale) {
     notices->push_back(kStaleFormNotice);
     return 1;
   }
+  if (verdict != FormVerdict::kApply) return 1;
   if (FormFieldsStart(request_data) == std::string::npos) return 1;  // a page view
   FormWalkRec walk;
-  walk.offer = ReadFormOffer(gate.page_path);
+  walk.offer = ReadFormOffer(page_path);
   const int ok = ApplyFormFields(request_data, &walk);
-  for (const std::string& label : walk.changed_labels)
-    notices->push_back(kChangedValueNotice + label);
+  notices->insert(notices->end(), walk.notices.begin(), walk.notices.end());
   return ok;
 }

@@ -54,6 +54,7 @@ FormWalkRec OfferingAll() {
                        {"N13", "Weit"},
                        {"N", "Leer"},         {"N-1", "Minus"}, {"S7x", "Krumm"}};
   walk.offer.macros = {"15", "", "abc", "-1", "+15", "99999999999", "007"};
+  walk.offer.choices = {{"U5", {"Ein", "Aus", "Auto", "Gr\xFCn"}}, {"U6", {"zu", "halb offen"}}};
   return walk;
 }
 
@@ -61,8 +62,10 @@ struct FieldCase {
   const char* field;
   int want;
   Calls calls;
-  const char* changed_label;  // the row listed as changed since shown, or ""
+  std::string notice;  // the row listed as not written, or ""
 };
+
+std::string Changed(const std::string& label) { return kChangedValueNotice + label; }
 
 TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
   std::string long_field = "S7q-2071798096=";  // the sum passes 2^31 and wraps
@@ -94,17 +97,24 @@ TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
       // An unknown index cannot be read: the write decides, and the runtime refuses.
       {"N99q1=2", 0, {"getvarbyidx\t1\t99", "setvarbyidx\t99=2"}, ""},
       // The runtime holds another value than the one the page showed: not written.
-      {"N12q20=21.7", 1, {kRead12}, "Temperatur"},
-      {"N12q21k5=22", 1, {kRead12}, "Temperatur"},  // "21,5" is not "21.5"
-      {"N12=22", 1, {kRead12}, "Temperatur"},       // no code: shown as empty
-      {"S7q262=Abc", 1, {kRead7}, "Farbe"},
-      {"U5qAus=Auto", 1, {"getvarbyidx\t1\t5"}, "Licht"},
+      {"N12q20=21.7", 1, {kRead12}, Changed("Temperatur")},
+      {"N12q21k5=22", 1, {kRead12}, Changed("Temperatur")},  // "21,5" is not "21.5"
+      {"N12=22", 1, {kRead12}, Changed("Temperatur")},       // no code: shown as empty
+      {"S7q262=Abc", 1, {kRead7}, Changed("Farbe")},
+      {"U5qAus=Auto", 1, {"getvarbyidx\t1\t5"}, Changed("Licht")},
+      // A selection writes only one of its row's choices: no call, the row listed.
+      {"U5qEin=Kaputt", 1, {}, kNotAChoiceNotice + std::string("Licht")},
+      {"U5qEin=4", 1, {}, kNotAChoiceNotice + std::string("Licht")},  // the count
+      {"U5qEin=", 1, {}, kNotAChoiceNotice + std::string("Licht")},
+      {"U5qEin=Gr%FCn", 1, {"getvarbyidx\t1\t5", "setvarbyidx\t5=\"Gr\xFCn\""}, ""},
+      {"U6qhalb+offen+%28Caf%E9%29=halb+offen", 1,
+       {"getvarbyidx\t1\t6", "setvarbyidx\t6=\"halb offen\""}, ""},
       // "%E9" stays escaped in the decoded code: the value read is escaped alike.
       {"U6qhalb+offen+%28Caf%E9%29=zu", 1, {"getvarbyidx\t1\t6", "setvarbyidx\t6=\"zu\""}, ""},
-      {"U6qhalb+offen+%28Caf%E8%29=zu", 1, {"getvarbyidx\t1\t6"}, "Art"},
+      {"U6qhalb+offen+%28Caf%E8%29=zu", 1, {"getvarbyidx\t1\t6"}, Changed("Art")},
       // A number code as the browser escapes it: "+" comes as "%2B".
       {"N13q1e%2B07=5", 1, {"getvarbyidx\t1\t13", "setvarbyidx\t13=5"}, ""},
-      {"N13q1e%2B08=5", 1, {"getvarbyidx\t1\t13"}, "Weit"},
+      {"N13q1e%2B08=5", 1, {"getvarbyidx\t1\t13"}, Changed("Weit")},
       // Not offered by the page: the kind, the index or the macro differ.
       {"S12q1=2", 1, {}, ""},
       {"N4q1=2", 1, {}, ""},
@@ -134,9 +144,9 @@ TEST_F(FormFields, WritesOnlyChangedValuesAndStartsTickedMacros) {
     FormWalkRec walk = OfferingAll();
     EXPECT_EQ(c.want, ApplyFormField(c.field, &walk)) << c.field;
     EXPECT_EQ(c.calls, runtime_->Calls()) << c.field;
-    const std::vector<std::string> labels =
-        *c.changed_label ? std::vector<std::string>{c.changed_label} : std::vector<std::string>{};
-    EXPECT_EQ(labels, walk.changed_labels) << c.field;
+    const std::vector<std::string> notices =
+        c.notice.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.notice};
+    EXPECT_EQ(notices, walk.notices) << c.field;
   }
 }
 

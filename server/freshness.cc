@@ -2,6 +2,7 @@
 #include "server/freshness.h"
 
 #include "common/boxfiles.h"
+#include "common/compilerecord.h"
 #include "common/config.h"
 #include "common/names.h"
 #include "common/runprogram.h"
@@ -16,8 +17,8 @@ constexpr int kCompilerFoundNoRuntime = 4;
 
 }  // namespace
 
-bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time) {
-  return site_time && af_time && *site_time < *af_time;
+bool SiteNeedsCompile(const FileTime& site_time, const FileTime& af_time, bool record_current) {
+  return site_time && af_time && (*site_time < *af_time || !record_current);
 }
 
 int StartCompiler(const std::string& program, const std::string& site_name) {
@@ -28,7 +29,12 @@ int StartCompiler(const std::string& program, const std::string& site_name) {
 }
 
 void CompileSiteWhenOutOfDate(const FileTime& site_time, const FileTime& af_time) {
-  if (!SiteNeedsCompile(site_time, af_time)) return;
+  // The record is read only when the times alone do not decide.
+  const bool record_current =
+      !SiteNeedsCompile(site_time, af_time, true) &&
+      CompileRecordIsCurrent(CompileRecordPath(Request.BaseDir, Request.SiteName),
+                             ProjectRecordText(Request.AbKeCfgPath));
+  if (!SiteNeedsCompile(site_time, af_time, record_current)) return;
   if (StartCompiler(CompilerPath(), Request.SiteName) == kCompilerFoundNoRuntime)
     TreatRuntimeAsUnreachable();
 }

@@ -12,21 +12,27 @@ namespace {
 struct TimeCase {
   FileTime site;
   FileTime af;
+  bool record_current;
   bool compile;
 };
 const TimeCase kTimeCases[] = {
-    {1700000000, 1700000300, true},    // site older: compile
-    {1700000300, 1700000000, false},   // edited after the project changed
-    {1700000000, 1700000000, false},   // equal times need nothing
-    {std::nullopt, 1700000000, false}, // no site definition file
-    {1700000000, std::nullopt, false}, // no AF time: no file, no "AF=" line, no AF file
-    {-1, 0, true},                     // once the codes of unknown times; now times
+    {1700000000, 1700000300, true, true},    // site older: compile
+    {1700000300, 1700000000, true, false},   // edited after the project changed
+    {1700000000, 1700000000, true, false},   // equal times need nothing
+    {std::nullopt, 1700000000, true, false}, // no site definition file
+    {1700000000, std::nullopt, true, false}, // no AF time: no file, no "AF=" line, no AF file
+    {-1, 0, true, true},                     // once the codes of unknown times; now times
+    // The record says the project is not the one compiled against.
+    {1700000300, 1700000000, false, true},
+    {1700000000, 1700000000, false, true},
+    {std::nullopt, 1700000000, false, false},
+    {1700000000, std::nullopt, false, false},
 };
 
-TEST(SiteNeedsCompile, OnlyKnownTimesWithTheSiteOlder) {
+TEST(SiteNeedsCompile, OnlyKnownTimesWithTheSiteOlderOrAnotherProject) {
   for (const auto& c : kTimeCases)
-    EXPECT_EQ(c.compile, SiteNeedsCompile(c.site, c.af))
-        << c.site.value_or(-999) << " / " << c.af.value_or(-999);
+    EXPECT_EQ(c.compile, SiteNeedsCompile(c.site, c.af, c.record_current))
+        << c.site.value_or(-999) << " / " << c.af.value_or(-999) << " / " << c.record_current;
 }
 
 class Compiler : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include "common/htmlescape.h"
 #include "common/output.h"
 #include "server/formfield.h"
+#include "server/formoffer.h"
 #include "server/pagevalues.h"
 #include "server/sitefiles.h"
 #include "toolkit/strobj.h"
@@ -22,9 +23,6 @@ constexpr char kInvalidIndexText[] = "ung\xFCltiger Index";
 constexpr char kNoValueText[] = "Wert nicht verf&uuml;gbar";
 // The search for references ends once it would resume beyond this position.
 constexpr int kLastRefSearchStart = 99998;
-// A selection list shows at most this many choices, as a navigation list shows
-// at most kMaxNavEntries entries.
-constexpr int kMaxChoices = 1000;
 
 // "<tr>" waits here and opens the row's first line: the first cell, or "</tr>".
 std::string pending_row_start;
@@ -48,20 +46,13 @@ bool IsEditable(const std::string& record) {
 void WriteSelectCell(const std::string& record, const std::string& value,
                      const std::string& name) {
   const std::string list = Field(record, 8);
+  const std::vector<std::string> choices = SelectionChoices(list);
   int count = C_StrToInt(StrGetIndex(list, 1, '&'));
   if (count > kMaxChoices) count = kMaxChoices;
   WriteRowLine("<td class=valcs width=" + IntToStrS(PageSettings.INPW) + ">");
   WriteLine("<select size=1 name=" + HtmlUnquotedAttr(name) + ">");
-  // One pass over the list: field i + 1 is the text after the i-th "&" found
-  // from position 1 on (as StrGetIndex counts), up to the next "&".
-  size_t at = list.find('&', 1);
-  for (int i = 1; i <= count; ++i) {
-    std::string choice;
-    if (at != std::string::npos) {
-      const size_t end = list.find('&', at + 1);
-      choice = list.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
-      at = end;
-    }
+  for (int i = 0; i < count; ++i) {
+    const std::string choice = i < static_cast<int>(choices.size()) ? choices[i] : std::string();
     if (choice == value)
       WriteLine("<option selected>" + HtmlValue(choice) + "</option>");
     else

@@ -1,6 +1,7 @@
-// request.cc: the request road of TelvarinServer: reads the CGI request, keeps
-// the site compiled, settles the sign-on (user file, session, free address) and
-// hands the request to exactly one page writer. Owns the request record.
+// request.cc: the request road of TelvarinServer: checks the Host, reads the
+// CGI request, keeps the site compiled, settles the sign-on (user file,
+// session, free address) and hands the request to exactly one page writer.
+// Owns the request record.
 // Tested by tests/server_road_test.cc and tests/server_form_test.cc (the real
 // program as a CGI program against the trial runtime).
 #include "server/request.h"
@@ -14,6 +15,7 @@
 #include "common/config.h"
 #include "common/filestamp.h"
 #include "common/names.h"
+#include "common/hostcheck.h"
 #include "common/paths.h"
 #include "server/fixedpages.h"
 #include "server/formsubmit.h"
@@ -125,9 +127,11 @@ void AdmitFreeClient() {
   if (!Request.SessionId.empty()) return;
   if (!IsFreeClient(SiteSettings.FREEIPS, Request.ClientAddr)) return;
   // One session per free address; a request that another site's page made the
-  // browser send never makes one.
+  // browser send (foreign by the form rules, which judge it by its headers
+  // alone) never makes one.
   Request.SessionId = FindSessionFile(Request.ClientAddr, kFreeUser);
-  if (Request.SessionId.empty() && !Request.SameSite) return;
+  if (Request.SessionId.empty() && JudgeFormRequest(Request.Form) == FormVerdict::kForeign)
+    return;
   if (Request.SessionId.empty())
     Request.SessionId = CreateSessionFile(Request.ClientAddr, kFreeUser);
   Request.PageName = ValidNameOrEmpty(TrimStartPage(SiteSettings.STARTPAGE));
@@ -143,15 +147,12 @@ void WriteSignedOnPage(const std::string& site_file) {
   std::vector<std::string> notices;
   const std::string sent_from = FieldValue(2, "sitename");
   if (sent_from != kNoFormMarker) {
-    FormGateRec gate;
-    gate.same_site = Request.SameSite;
-    gate.has_stamp = Request.HasFormStamp;
-    gate.stamp = Request.FormStamp;
-    gate.site_stamp = StampText(StampOf(site_file));
+    Request.Form.site_stamp = StampText(StampOf(site_file));
     // The page the form came from; with a new free-address session it is not
     // the page shown next.
-    gate.page_path = PageFilePath(Request.BaseDir, Request.SiteName, ValidNameOrEmpty(sent_from));
-    ok = ApplyPageForm(Request.RequestData, gate, &notices);
+    ok = ApplyPageForm(Request.RequestData, JudgeFormRequest(Request.Form),
+                       PageFilePath(Request.BaseDir, Request.SiteName, ValidNameOrEmpty(sent_from)),
+                       &notices);
   }
   if (ok == 1) {
     // The stamp is taken before the page file is read: a compile in between
@@ -219,6 +220,8 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   Request = RequestRec();
   guard_standing = SignOnStandingRec();
   guard_known = false;
+  // Before anything is read or written: another name may be a rebinding page.
+  if (!AdmitRequestHost(cgi.HttpHost)) return 0;
   ResetDisplaySettings();
   LoadCfgFile(ControlFilePath());
 
@@ -239,10 +242,13 @@ int HandleCgiRequest(const CgiRequestRec& cgi) {
   if (Request.ClientAddr.empty()) Request.ClientAddr = kDefaultClient;
   Request.HttpHost = cgi.HttpHost;
   Request.UserAgent = cgi.UserAgent;
-  Request.SameSite = IsSameSiteRequest(cgi.SecFetchSite, cgi.Origin, cgi.HttpHost);
-  // A page form sends its stamp in its address; the body holds the fields.
-  if (cgi.Method == "POST")
-    Request.HasFormStamp = FindQueryValue(cgi.QueryString, kFormStampKey, &Request.FormStamp);
+  Request.Form.method = cgi.Method;
+  Request.Form.sec_fetch_site = cgi.SecFetchSite;
+  Request.Form.origin = cgi.Origin;
+  Request.Form.host = cgi.HttpHost;
+  // A page form sends its stamp in its address (the body holds the fields); a
+  // GET that carries one has it among its fields.
+  Request.Form.has_stamp = FindQueryValue(cgi.QueryString, kFormStampKey, &Request.Form.stamp);
 
   SettleSignOn();
   AdmitFreeClient();

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "server/requestorigin.h"
+
 struct RequestRec {
   std::string RequestData;  // raw request text: the query string (GET) or body (POST); never decoded whole
   std::string SiteName;     // the site; names the site, page, user and session files
@@ -16,9 +18,10 @@ struct RequestRec {
   std::string ClientAddr;   // REMOTE_ADDR, or "127.0.0.1" when unset
   std::string HttpHost;     // HTTP_HOST, as the browser sent it (test mode shows it)
   std::string UserAgent;    // HTTP_USER_AGENT, as the browser sent it (test mode shows it)
-  bool SameSite = true;     // the browser did not name another site as the request's source
-  bool HasFormStamp = false;  // a POST whose address carried "ST=" (the page form's stamp)
-  std::string FormStamp;    // that stamp; compared only, never written anywhere
+  // What the form rules judge (method, origin headers, the form's "ST=" stamp
+  // from the address; the site's stamp is added after any compile). The stamp
+  // is compared only, never written anywhere.
+  FormRequestRec Form;
 };
 extern RequestRec Request;  // filled by the request road (request.cc); AbKeURL lives in config.h
 

@@ -1,5 +1,5 @@
-// requestorigin.cc: whether a request comes from the box's own pages (see
-// requestorigin.h).
+// requestorigin.cc: whether a request comes from the box's own pages, and
+// what is done with its form fields (see requestorigin.h).
 #include "server/requestorigin.h"
 
 #include <cctype>
@@ -34,4 +34,17 @@ bool IsSameSiteRequest(const std::string& sec_fetch_site, const std::string& ori
   // An origin is scheme, host and port only: a path, user or query is not one.
   if (origin_host.empty() || origin_host.find_first_of("/?#@ ") != std::string::npos) return false;
   return WithoutDefaultPort(origin_host, scheme) == WithoutDefaultPort(host, scheme);
+}
+
+FormVerdict JudgeFormRequest(const FormRequestRec& request) {
+  const std::string& fetch_site = request.sec_fetch_site;
+  const bool current = request.has_stamp && request.stamp == request.site_stamp;
+  if (!fetch_site.empty()) {
+    if (fetch_site != "same-origin" && fetch_site != "none") return FormVerdict::kForeign;
+    if (request.method != "POST" || fetch_site != "same-origin")
+      return FormVerdict::kAsWithoutFields;
+    return current ? FormVerdict::kApply : FormVerdict::kStale;
+  }
+  if (!IsSameSiteRequest("", request.origin, request.host)) return FormVerdict::kForeign;
+  return request.has_stamp && !current ? FormVerdict::kStale : FormVerdict::kApply;
 }

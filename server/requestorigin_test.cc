@@ -1,4 +1,6 @@
-// requestorigin_test.cc: which headers make a request the box's own.
+// requestorigin_test.cc: which headers make a request the box's own, and
+// which of the requests whose fields are not applied name another site (every
+// method, stamp and Sec-Fetch-Site through the program: tests/server_form_test.cc).
 #include "server/requestorigin.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +44,40 @@ TEST(IsSameSiteRequest, Headers) {
   for (const auto& c : kOriginCases)
     EXPECT_EQ(c.same, IsSameSiteRequest(c.fetch_site, c.origin, c.host))
         << c.fetch_site << " | " << c.origin << " | " << c.host;
+}
+
+struct VerdictCase {
+  const char* method;
+  const char* fetch_site;
+  const char* origin;
+  const char* stamp;  // nullptr: none
+  FormVerdict verdict;
+};
+
+TEST(JudgeFormRequest, ForeignOnlyWhenTheBrowserNamesAnotherSite) {
+  const VerdictCase cases[] = {
+      {"POST", "same-origin", "", "1-2-3", FormVerdict::kApply},
+      {"POST", "same-origin", "http://evil", nullptr, FormVerdict::kStale},
+      {"GET", "same-origin", "", "1-2-3", FormVerdict::kAsWithoutFields},
+      {"POST", "none", "", "1-2-3", FormVerdict::kAsWithoutFields},
+      {"GET", "none", "", nullptr, FormVerdict::kAsWithoutFields},
+      {"POST", "same-site", "", "1-2-3", FormVerdict::kForeign},
+      {"GET", "cross-site", "", nullptr, FormVerdict::kForeign},
+      {"POST", "", "http://evil", "1-2-3", FormVerdict::kForeign},
+      {"GET", "", "http://box", "0-0-0", FormVerdict::kStale},
+  };
+  for (const auto& c : cases) {
+    FormRequestRec request;
+    request.method = c.method;
+    request.sec_fetch_site = c.fetch_site;
+    request.origin = c.origin;
+    request.host = "box";
+    request.has_stamp = c.stamp != nullptr;
+    request.stamp = c.stamp ? c.stamp : "";
+    request.site_stamp = "1-2-3";
+    EXPECT_EQ(c.verdict, JudgeFormRequest(request))
+        << c.method << " " << c.fetch_site << " " << c.origin << " " << (c.stamp ? c.stamp : "-");
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "common/batchreads.h"
 #include "common/boxfiles.h"
+#include "common/compilerecord.h"
 #include "common/config.h"
 #include "common/filerewrite.h"
 #include "common/paths.h"
@@ -177,13 +178,19 @@ int RunSheetmaker(const std::vector<std::string>& args) {
   // Held until the process ends. Without a lock file the run goes on unlocked;
   // it could not rewrite anything in such a directory anyway.
   const std::string no_runtime_record = NoRuntimeRecordPath(kSiteDir, site);
+  const std::string record_path = CompileRecordPath(kSiteDir, site);
+  std::string project;  // the project file this run compiles against
   bool waited = false;
   if (LockFileAt(LockFilePath(kSiteDir, site), LOCK_EX, &waited) >= 0) {
+    project = ProjectRecordText(RuntimeConfigPath());
     // Rewritten since this run first looked: a run that held the lock (this one
     // waited for it, or it ended just before this one took it) has just
-    // compiled the site.
+    // compiled the site, against the project file as it stands unless that
+    // changed since.
     const FileStamp now = StampOf(site_path);
-    if (before.exists && now.exists && !SameStamp(before, now)) return kExitDone;
+    if (before.exists && now.exists && !SameStamp(before, now) &&
+        (project.empty() || CompileRecordIsCurrent(record_path, project)))
+      return kExitDone;
     // The run this one waited for found no runtime: with a hung runtime each
     // waiting run would wait one more call bound, and requests would queue.
     if (waited && NoRuntimeRecordIsRecent(no_runtime_record, time(nullptr),
@@ -191,6 +198,9 @@ int RunSheetmaker(const std::vector<std::string>& args) {
       return kExitNoRuntime;
   }
   if (!ReadRawLines(site_path, &site_lines)) return kExitNoSiteFile;
+  // Taken before the first lookup: a project changed during the run leaves the
+  // record naming the older one, so the next request compiles again.
+  if (project.empty()) project = ProjectRecordText(RuntimeConfigPath());
 
   for (const std::string& line : site_lines) {
     if (line.size() < kShortestKeptLine) continue;
@@ -211,10 +221,13 @@ int RunSheetmaker(const std::vector<std::string>& args) {
     }
   }
 
-  // Last: the site definition file's new time marks the site as compiled.
+  // Last: the site definition file's new time marks the site as compiled, and
+  // then the record names the project file it was compiled against (a record
+  // written first could mark pages current under the old form stamp).
   if (CopyFileLines(site_path, site_path) == kFileDone) {
     unlink(no_runtime_record.c_str());
     KeepSiteNoOlderThanProject(site_path);
+    if (!project.empty()) WriteCompileRecord(record_path, project);
   }
   return kExitDone;
 }

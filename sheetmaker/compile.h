@@ -77,6 +77,6 @@ int CopyFileLines(const std::string& source, const std::string& target);
 // program name): name check, runtime address from the control file, the site's
 // lock, the page files in the order of the "*Site=" lines, the site definition
 // file last, its time raised to the AF file's when that is later (a project
-// dated in the future is compiled once, not on every request). Returns the
-// exit status.
+// dated in the future is compiled once, not on every request), then the site's
+// compile record (compilerecord.h). Returns the exit status.
 int RunSheetmaker(const std::vector<std::string>& args);

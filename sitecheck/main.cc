@@ -5,8 +5,10 @@
 // when the site (or the project, or the runtime) cannot be read or the command
 // line is wrong. --dir checks a site outside the box (default: the box's site
 // directory); --runtime asks the runtime at the box's control file address,
-// --project reads the names of a trial-runtime project file instead.
+// --project reads the names of a trial-runtime project file instead. --help
+// prints what it does and exits 0.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,21 +24,18 @@
 namespace {
 
 constexpr char kUsage[] = "usage: SiteCheck [--dir DIR] [--runtime | --project FILE] SITE\n";
+constexpr char kHelp[] =
+    "Checks the site SITE (SITE.TVS, its page files, SITE_WEBUSERS.USR) and prints\n"
+    "one line per finding, file:line: error|warning: what and how to mend it, then\n"
+    "a summary. An error makes the page wrong; a warning is probably unintended.\n"
+    "  --dir DIR       the site's folder (default: the box's site directory)\n"
+    "  --runtime       check names, kinds against the runtime of the box's CTLKRN.CFG\n"
+    "  --project FILE  check names, kinds and read-only variables against a trial project\n"
+    "Exit status: 0 no errors, 1 errors, 2 the site, project or runtime cannot be read.\n";
 
 void Print(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
-}
-
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char block[65536];
-  size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text->append(block, n);
-  const bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok;
 }
 
 // Fills CheckSettings from the arguments; false (with a message) when they are wrong.
@@ -49,6 +48,10 @@ bool ReadArguments(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     if ((a == "--dir" || a == "--project") && i + 1 < args.size()) {
       (a == "--dir" ? CheckSettings.dir : project) = args[++i];
+    } else if (a == "--help") {
+      std::fputs(kUsage, stdout);
+      std::fputs(kHelp, stdout);
+      std::exit(0);
     } else if (a == "--runtime") {
       runtime = true;
     } else if (!a.empty() && a[0] != '-' && CheckSettings.site.empty()) {
@@ -68,9 +71,7 @@ bool ReadArguments(const std::vector<std::string>& args) {
   }
   if (CheckSettings.dir.empty() || CheckSettings.dir.back() != '/') CheckSettings.dir += '/';
   if (runtime) {
-    LoadCfgFile(ControlFilePath());
-    CheckSettings.var_idx = RuntimeGetVarIdx;
-    CheckSettings.obj_idx = RuntimeGetObjIdx;
+    UseRuntimeLookups();
   } else if (!project.empty()) {
     std::string text, error;
     if (!ReadWholeFile(project, &text)) {
@@ -83,6 +84,7 @@ bool ReadArguments(const std::vector<std::string>& args) {
     }
     CheckSettings.var_idx = ProjectVarIdx;
     CheckSettings.obj_idx = ProjectObjIdx;
+    CheckSettings.var_facts = ProjectVarFacts;
   }
   return true;
 }

@@ -1,7 +1,9 @@
-// pagecheck.h: the site checker's rules for one page file: section headers,
-// width and font-size numbers, object rows (field count, kind, editable flag,
-// selection count), macro labels, navigation entries and counts, and, with name
-// lookups, the names and index fields that the runtime must know.
+// pagecheck.h: the site checker's rules for one page file: section headers and
+// the keys each section reads, the page head (one "SHEAD", settings before it,
+// the form start), width and font-size numbers, object rows (field count, kind,
+// editable flag, selection count), macro labels, navigation entries and counts,
+// "%<NAME>" references, a table left open, the reload's target, and, with name
+// lookups, the names, index fields, kinds and writability the runtime tells.
 // Tested by sitecheck_test.cc.
 #pragma once
 
@@ -9,8 +11,10 @@
 #include <vector>
 
 // Checks the lines (as ReadCheckedLines gives them) of the page file file_name
-// into Findings. Reads CheckSettings for the directory, the site and the lookups.
-void CheckPageFile(const std::string& file_name, const std::vector<std::string>& lines);
+// of the page page into Findings. Reads CheckSettings for the directory, the
+// site and the lookups.
+void CheckPageFile(const std::string& file_name, const std::string& page,
+                   const std::vector<std::string>& lines);
 
 // Checks one "NAME=value" line of a settings section whose value must be a whole
 // number: the site definition's "BW", a page's "BW", its widths and font sizes.

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 ProjectNamesRec ProjectNames;
 
@@ -49,7 +50,9 @@ int Find(const std::map<std::string, int>& names, const std::string& name, CallO
 }  // namespace
 
 bool ParseProjectNames(const std::string& text, std::string* error) {
-  ProjectNamesRec names;
+  struct : ProjectNamesRec {
+    std::vector<std::string> read_only;  // READONLY may come before its VAR
+  } names;
   size_t start = 0;
   for (int line_no = 1; start < text.size(); ++line_no) {
     size_t end = text.find('\n', start);
@@ -59,6 +62,10 @@ bool ParseProjectNames(const std::string& text, std::string* error) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t pos = 0;
     const std::string record = NextWord(line, &pos);
+    if (record == "READONLY") {
+      names.read_only.push_back(UpperName(NextWord(line, &pos)));
+      continue;
+    }
     if (record != "VAR" && record != "MACRO") continue;
     const std::string index_text = NextWord(line, &pos);
     const std::string name = NextWord(line, &pos);
@@ -68,6 +75,16 @@ bool ParseProjectNames(const std::string& text, std::string* error) {
       return false;
     }
     (record == "VAR" ? names.variables : names.macros)[UpperName(name)] = index;
+    if (record == "VAR") {
+      const std::string kind = NextWord(line, &pos);
+      VarFacts& facts = names.facts[UpperName(name)];
+      facts.kind = kind.size() == 1 ? kind[0] : 0;
+      facts.writable = 1;
+    }
+  }
+  for (const std::string& name : names.read_only) {
+    const auto it = names.facts.find(name);
+    if (it != names.facts.end()) it->second.writable = 0;
   }
   ProjectNames = names;
   return true;
@@ -79,4 +96,9 @@ int ProjectVarIdx(const std::string& name, CallOutcome* outcome) {
 
 int ProjectObjIdx(const std::string& name, CallOutcome* outcome) {
   return Find(ProjectNames.macros, name, outcome);
+}
+
+VarFacts ProjectVarFacts(const std::string& name) {
+  const auto it = ProjectNames.facts.find(UpperName(name));
+  return it == ProjectNames.facts.end() ? VarFacts() : it->second;
 }

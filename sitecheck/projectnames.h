@@ -1,7 +1,7 @@
 // projectnames.h: the names of a trial-runtime project file, for checking a site
-// without a controller: its "VAR <index> <NAME> ..." and "MACRO <index> <NAME>"
-// lines (blank-separated; "#" lines, blank lines and the other records are
-// passed over). Names are found as the trial runtime finds them: without regard
+// without a controller: its "VAR <index> <NAME> <kind> ...", "MACRO <index>
+// <NAME>" and "READONLY <NAME>" lines (blank-separated; "#" lines, blank lines
+// and the other records are passed over). Names are found as the trial runtime finds them: without regard
 // to the case of ASCII letters and of the umlauts. Tested by sitecheck_test.cc.
 #pragma once
 
@@ -9,10 +9,12 @@
 #include <string>
 
 #include "common/runtime.h"
+#include "sitecheck/sitecheck.h"
 
 struct ProjectNamesRec {
   std::map<std::string, int> variables;  // upper-case name -> index
   std::map<std::string, int> macros;     // upper-case name -> index
+  std::map<std::string, VarFacts> facts;  // upper-case name -> kind, writable by the web
 };
 extern ProjectNamesRec ProjectNames;  // filled by ReadProjectNames
 
@@ -24,3 +26,5 @@ bool ParseProjectNames(const std::string& text, std::string* error);
 // name the project does not have.
 int ProjectVarIdx(const std::string& name, CallOutcome* outcome);
 int ProjectObjIdx(const std::string& name, CallOutcome* outcome);
+// The kind and writability of a project's variable (nothing told for another name).
+VarFacts ProjectVarFacts(const std::string& name);

@@ -1,7 +1,7 @@
 // sitecheck.cc: the run of the site checker (see sitecheck.h): the site
 // definition file, the page files in the order of its "*Site=" lines, the page
-// files it does not list, and the user file. Only reads; every file name built
-// from a site file's text passes IsValidName first.
+// files it does not list, and the user file (signoncheck.h). Only reads; every
+// file name built from a site file's text passes IsValidName first.
 #include "sitecheck/sitecheck.h"
 
 #include <dirent.h>
@@ -11,10 +11,13 @@
 #include <cstdio>
 
 #include "common/boxfiles.h"
+#include "common/config.h"
 #include "common/linereader.h"
 #include "common/names.h"
 #include "sitecheck/findings.h"
 #include "sitecheck/pagecheck.h"
+#include "sitecheck/signoncheck.h"
+#include "sitecheck/textcheck.h"
 #include "toolkit/strobj.h"
 
 CheckSettingsRec CheckSettings;
@@ -22,7 +25,9 @@ CheckSettingsRec CheckSettings;
 namespace {
 
 constexpr char kSiteKey[] = "*Site=";
-constexpr int kUserFields = 3;  // user;password;start page (further fields are not read)
+// The keys the server and the compiler read in the site definition file.
+const std::vector<std::string> kSiteFileKeys = {"AUTHMSG",   "STARTPAGE",   "FREEIPS", "BW",
+                                                "AUTOWIDTH", "NOAUTOSCALE", "TESTMODE", "*Site"};
 
 bool EndsWith(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() &&
@@ -33,31 +38,35 @@ bool BeginsWith(const std::string& text, const std::string& head) {
   return text.compare(0, head.size(), head) == 0;
 }
 
-// The start page as the sign-on uses it: while it is at least 3 bytes long,
-// a last byte below "0" (blanks, "-", ".", "/") is dropped.
-std::string TrimmedStartPage(const std::string& page) {
-  std::string out = page;
-  while (out.size() >= 3 && static_cast<unsigned char>(out.back()) < '0') out.pop_back();
-  return out;
-}
-
 // The site definition file: the pages it lists (in order, each once), the start
 // page and the width. Findings go to site_file.
 std::vector<std::string> CheckSiteFile(const std::string& site_file,
                                        const std::vector<std::string>& lines) {
   std::vector<std::string> pages;
+  std::vector<int> page_lines;
   std::string line;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!TakeLine(lines[i], &line)) continue;
     const int line_no = static_cast<int>(i) + 1;
+    std::string hint;
+    const KeyFit fit = JudgeKeyLine(line, kSiteFileKeys, {}, "the site definition file", &hint);
+    if (fit == KeyFit::kMeant) AddError(site_file, line_no, hint);
+    if (fit == KeyFit::kUnknown) AddWarning(site_file, line_no, hint);
     if (BeginsWith(line, kSiteKey)) {
       const std::string page = line.substr(sizeof kSiteKey - 1);
+      const auto seen = std::find(pages.begin(), pages.end(), page);
       if (!PageFileExists(page)) {
         AddError(site_file, line_no,
                  "the page " + Quoted(page) + " has no page file" +
                      (IsValidName(page) ? " " + PageFileName(page) : ""));
-      } else if (std::find(pages.begin(), pages.end(), page) == pages.end()) {
+      } else if (seen != pages.end()) {
+        AddWarning(site_file, line_no,
+                   "the page " + Quoted(page) + " is listed on line " +
+                       IntToStrS(page_lines[seen - pages.begin()]) +
+                       " already; the compiler compiles it twice");
+      } else {
         pages.push_back(page);
+        page_lines.push_back(line_no);
       }
       continue;
     }
@@ -65,6 +74,7 @@ std::vector<std::string> CheckSiteFile(const std::string& site_file,
     if (!start.empty() && !PageFileExists(start))
       AddError(site_file, line_no,
                "STARTPAGE names the page " + Quoted(start) + ", which has no page file");
+    CheckFreeIps(site_file, line_no, StrGetKeyRow("FREEIPS", line));
     CheckNumberKeys(site_file, line_no, line, {"BW"});
   }
   return pages;
@@ -97,49 +107,54 @@ void CheckUnlistedPages(const std::vector<std::string>& listed) {
   }
 }
 
-void CheckUserFile() {
-  const std::string file = UserFilePath("", CheckSettings.site);
-  std::vector<std::string> lines;
-  if (!ReadCheckedLines(UserFilePath(CheckSettings.dir, CheckSettings.site), &lines)) {
-    AddError(file, 0, "the user file cannot be read; nobody can sign on");
-    return;
-  }
-  std::string line;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!TakeLine(lines[i], &line)) continue;
-    const int line_no = static_cast<int>(i) + 1;
-    // The line holds a password: only the user name is ever printed.
-    const std::string user = StrGetIndex(line, 1, ';');
-    const int fields = static_cast<int>(std::count(line.begin(), line.end(), ';')) + 1;
-    if (fields < kUserFields) {
-      AddError(file, line_no,
-               "the line has " + IntToStrS(fields) + (fields == 1 ? " field" : " fields") +
-                   "; it needs user;password;start page");
-      continue;
-    }
-    const std::string start = TrimmedStartPage(StrGetIndex(line, 3, ';'));
-    if (start.empty()) {
-      AddError(file, line_no, "the user " + Quoted(user) + " has no start page");
-    } else if (!PageFileExists(start)) {
-      AddError(file, line_no,
-               "the user " + Quoted(user) + " has the start page " + Quoted(start) +
-                   ", which has no page file");
-    }
-  }
+// A variable's kind from the runtime's form-3 answer "index;NAME;kind;value";
+// an answer of another shape tells nothing.
+VarFacts RuntimeVarFacts(const std::string& name) {
+  VarFacts facts;
+  std::string answer;
+  if (!RuntimeGetVarByName(3, name, &answer)) return facts;
+  const std::string index = StrGetIndex(answer, 1, ';');
+  const std::string kind = StrGetIndex(answer, 3, ';');
+  if (IsWholeNumber(index) && kind.size() == 1 && std::string("SNU").find(kind[0]) != std::string::npos)
+    facts.kind = kind[0];
+  return facts;
 }
 
 }  // namespace
 
-bool ReadCheckedLines(const std::string& path, std::vector<std::string>* lines) {
+void UseRuntimeLookups() {
+  LoadCfgFile(ControlFilePath());
+  CheckSettings.var_idx = RuntimeGetVarIdx;
+  CheckSettings.obj_idx = RuntimeGetObjIdx;
+  CheckSettings.var_facts = RuntimeVarFacts;
+}
+
+bool ReadCheckedLines(const std::string& path, std::vector<std::string>* lines,
+                      bool* last_unended) {
   lines->clear();
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   std::string text;
-  bool ended_lf;
-  while (ReadLine(file, &text, &ended_lf)) lines->push_back(text);
+  bool ended_lf = true;
+  while (ReadLine(file, &text, &ended_lf)) {
+    lines->push_back(text);
+    if (last_unended != nullptr) *last_unended = !ended_lf;
+  }
+  if (last_unended != nullptr && lines->empty()) *last_unended = false;
   const bool failed = std::ferror(file) != 0;  // a directory opens but does not read
   std::fclose(file);
   return !failed;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char block[65536];
+  size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) text->append(block, n);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
 }
 
 bool TakeLine(const std::string& raw, std::string* text) {
@@ -174,17 +189,22 @@ int CheckSite() {
   CheckSettings.stale_indices = 0;
   const std::string site_file = SiteDefinitionPath("", CheckSettings.site);
   std::vector<std::string> lines;
+  bool unended = false;
   if (!IsValidName(CheckSettings.site) ||
-      !ReadCheckedLines(SiteDefinitionPath(CheckSettings.dir, CheckSettings.site), &lines))
+      !ReadCheckedLines(SiteDefinitionPath(CheckSettings.dir, CheckSettings.site), &lines,
+                        &unended))
     return kCheckUnreadable;
 
+  CheckFileText(site_file, &lines, unended, true);
   const std::vector<std::string> pages = CheckSiteFile(site_file, lines);
   for (const std::string& page : pages) {
-    if (!ReadCheckedLines(PageFilePath(CheckSettings.dir, CheckSettings.site, page), &lines)) {
+    if (!ReadCheckedLines(PageFilePath(CheckSettings.dir, CheckSettings.site, page), &lines,
+                          &unended)) {
       AddError(PageFileName(page), 0, "the page file cannot be read");
       continue;
     }
-    CheckPageFile(PageFileName(page), lines);
+    CheckFileText(PageFileName(page), &lines, unended, true);
+    CheckPageFile(PageFileName(page), page, lines);
     if (CheckSettings.runtime_gone) return kCheckUnreadable;
   }
   CheckUnlistedPages(pages);

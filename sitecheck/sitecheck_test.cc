@@ -1,6 +1,6 @@
 // sitecheck_test.cc: the site checker over whole sites written into a temp
-// folder: one sound site, the sample site, and one broken site per row with the
-// lines the checker prints for it.
+// folder: one sound site, one using every key, the sample site, and one broken
+// site per rule with the lines the checker prints for it.
 #include "sitecheck/sitecheck.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +30,24 @@ const std::map<std::string, std::string> kSoundSite = {
      "#9001=3\nNAVI=Web:>example.org@Ende:signoff@Keller:Keller\n"},
     {"S_Keller.SHT", "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n"},
     {"S_WEBUSERS.USR", "demo;geheim;Haus\n"},
+};
+// Every key of the site definition file and of each page section, used soundly.
+const std::map<std::string, std::string> kEveryKey = {
+    {"S.TVS",
+     "AUTHMSG=Haus\nSTARTPAGE=Haus\nFREEIPS=(192.168.1.);(10.0.0.5);\nBW=760\nAUTOWIDTH=1\n"
+     "NOAUTOSCALE=0\nTESTMODE=1\n*Site=Haus\n*Site=Keller\n"},
+    {"S_Keller.SHT",
+     "#1000=Keller\nFILEVERS=140\nBG=FFFFFF\nBW=800\nAUTOWIDTH=1\nNOAUTOSCALE=1\n#3000\n"
+     "FNHEAD=Arial\nFSHEAD=12\nFSTHEAD=1\nFCHEAD=000000\nFCBHEAD=FFFFFF\n"
+     "FNOBJ=Arial\nFSOBJ=10\nFSTOBJ=2\nFCOBJ=000000\nFCBOBJ=FFFFFF\n"
+     "FNVAL=Arial\nFSVAL=10\nFSTVAL=4\nFCVAL=000000\nFCBVAL=FFFFFF\n"
+     "FNNAV=Arial\nFSNAV=8\nFSTNAV=0\nFCNAV=000000\nFCBNAV=FFFFFF\n"
+     "OBWIDTH=200\nOWWIDTH=80\nOPWIDTH=1\nLMHL=5\nLMOBJ=5\nLMMAC=5\nRW=1\nPW=0\nRHM=2\nFW=1\n"
+     "CELLD=1\nTXD=1\nINPW=90\nPICSTR=0\nBG=x\nBGPIC=x\n#6000\nOBJCOLS=0x;1x;2x;\n#7000\n"
+     "AutoAkt=1\nAutoAktSec=10\n#8000\nSHEAD=Keller\n#9000=2\nNAVI=Haus\x03Haus\x0BWeb\x03>example.org\n"
+     "#10000\nOBJROW=LICHT@Licht@1@@1@U@@2&Aus&Ein@@\nOBJROW=TEMP@Temperatur@0@@2@N@@@@##\n"
+     "#11000\nMACRO=ALLESAUS@Alles aus@1\n#20000\nHTML1=<b>%<TEMP></b>\n#21000\n"
+     "HTML2=<i>%<licht></i>\n#9001=1\nNAVI=Ende\x03signoff\n"},
 };
 const char kProject[] =
     "# sample\nVAR 1 LICHT U Aus\nVAR 2 Temp N 7\nREADONLY TEMP\nMACRO 1 ALLESAUS\n";
@@ -71,7 +89,7 @@ const SiteCase kSiteCases[] = {
        "OBJROW=H@H@1@@1@U@@2&Aus&Ein&@@\n"   // a closing "&" opens no choice
        "OBJROW=\x1B[2J@x@1\n"                // a terminal's escape is printed escaped
        "OBJROWS=A@A\nOBJROW=\n"               // no object rows: not looked at
-       "OBJROW=1234567890123456789012345678901234567890123456789012345678901@x\n"}},
+       "OBJROW=1234567890123456789012345678901234567890123456789012345678901@x\n#21000\n"}},
      nullptr,
      kCheckErrors,
      {"S_Keller.SHT:9: error: object row \"A\" has 9 fields; it needs 10",
@@ -82,21 +100,27 @@ const SiteCase kSiteCases[] = {
       "S_Keller.SHT:14: error: selection \"F\" counts 3 choices but lists 2",
       "S_Keller.SHT:15: error: selection \"G\" has the count \"zwei\", which is not a number",
       "S_Keller.SHT:17: error: object row \"\\x1B[2J\" has 3 fields; it needs 10",
+      "S_Keller.SHT:18: warning: unknown key \"OBJROWS\" in section #10000; the server ignores "
+      "the line",
       "S_Keller.SHT:20: error: object row "
       "\"123456789012345678901234567890123456789012345678901234567890...\" has 2 fields; it "
       "needs 10",
-      "S: 9 errors, 0 warnings"}},
-    {"macro rows without a label, unknown section headers",
+      "S: 9 errors, 1 warning"}},
+    {"macro rows without a label; sections the server accepts and ignores",
      {{"S_Keller.SHT",
        "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n#4000\n#abc\n#11000=x\n"
        "MACRO=AUS@@1\nMACRO=AN\nMACRO=ZU@Zu\n#9999\n"}},
      nullptr,
      kCheckErrors,
-     {"S_Keller.SHT:6: error: unknown section header \"#4000\"",
-      "S_Keller.SHT:7: error: unknown section header \"#abc\"",
+     {"S_Keller.SHT:6: warning: the section \"#4000\" is not one the server reads; it ignores "
+      "the section's lines",
+      "S_Keller.SHT:7: warning: the section \"#abc\" is not one the server reads; it ignores "
+      "the section's lines",
       "S_Keller.SHT:9: error: macro row \"AUS\" has no label",
       "S_Keller.SHT:10: error: macro row \"AN\" has no label",
-      "S_Keller.SHT:12: error: unknown section header \"#9999\"", "S: 5 errors, 0 warnings"}},
+      "S_Keller.SHT:12: warning: the section \"#9999\" is not one the server reads; it ignores "
+      "the section's lines",
+      "S: 2 errors, 3 warnings"}},
     {"navigation: missing pages, counts, separators of file version 140",
      {{"S_Keller.SHT",
        "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=3\nNAVI=Haus:Haus@Dach:Dach@Leer\n"
@@ -108,7 +132,8 @@ const SiteCase kSiteCases[] = {
       "page file",
       "S_Keller.SHT:5: error: navigation entry \"Leer\" names no page",
       "S_Keller.SHT:7: error: the navigation header counts 0 entries but the list has 1",
-      "S_Keller.SHT:9: error: the navigation header counts 2 entries but the list has 0",
+      "S_Keller.SHT:9: error: \"Kein NAVI\" is no NAVI=list line: the server writes an empty "
+      "navigation for it",
       "S_Keller.SHT:10: error: navigation entry \"Weg\" names the page \"../S_Haus\", which "
       "has no page file",
       "S_Keller.SHT:14: error: navigation entry \"X:Y\" names the page \"Dach\", which has no "
@@ -151,7 +176,7 @@ const SiteCase kSiteCases[] = {
      {"S_\\x1B]0;x\\x07.SHT: warning: the page file is not listed by \"*Site=\"",
       "S_Alt.SHT: warning: the page file is not listed by \"*Site=\"",
       "S: 0 errors, 2 warnings"}},
-    {"names the project does not know and indices it numbers otherwise",
+    {"names the project does not know (errors) and indices it numbers otherwise (warning)",
      {{"S_Keller.SHT",
        "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n#10000\n"
        "OBJROW=licht@Licht@1@@7@U@@2&Aus&Ein@@\nOBJROW=WEG@Weg@0@@-1@N@@@@\n"
@@ -162,11 +187,157 @@ const SiteCase kSiteCases[] = {
      kCheckErrors,
      {"S_Keller.SHT:7: warning: index \"7\" of \"licht\" is 1 in the runtime, and 1 more index "
       "field differs; the site needs a compile",
-      "S_Keller.SHT:8: warning: the runtime knows no variable \"WEG\"",
+      "S_Keller.SHT:8: error: the runtime knows no variable \"WEG\"; the row shows the "
+      "invalid-index text",
       "S_Keller.SHT:9: error: object row \"TEMP\" has 9 fields; it needs 10",
-      "S_Keller.SHT:12: warning: the runtime knows no macro \"NICHTS\"",
-      "S_Keller.SHT:15: warning: the runtime knows no variable \"WEG\"",
-      "S: 1 error, 4 warnings"}},
+      "S_Keller.SHT:12: error: the runtime knows no macro \"NICHTS\"; the row shows the "
+      "invalid-index text",
+      "S_Keller.SHT:15: error: the runtime knows no variable \"WEG\"; the reference shows nothing",
+      "S_Keller.SHT:15: error: the reference \"%<licht\" has no \">\": the server shows it and "
+      "the rest of the line as they stand",
+      "S: 5 errors, 1 warning"}},
+    {"site definition file: keys the server does not read, a page listed twice",
+     {{"S.TVS",
+       "STARTPAGE=Haus\nbw=760\nAUTHMSG = Haus\nSHEAD=Haus\n*Site=Haus\n*Site=Keller\n"
+       "*Site=Haus\nTESTMODE\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S.TVS:2: error: \"bw\" is not read: keys are case-sensitive; write BW",
+      "S.TVS:3: error: \"AUTHMSG = Haus\" has blanks around \"=\": the server reads no AUTHMSG "
+      "there; write AUTHMSG=value",
+      "S.TVS:4: warning: unknown key \"SHEAD\" in the site definition file; the server ignores "
+      "the line",
+      "S.TVS:7: warning: the page \"Haus\" is listed on line 5 already; the compiler compiles it "
+      "twice",
+      "S.TVS:8: warning: the line \"TESTMODE\" is no KEY=value line; the server ignores it",
+      "S: 2 errors, 3 warnings"}},
+    {"FREEIPS entries without their enclosing bytes, empty, (ALL) later, no prefix",
+     {{"S.TVS",
+       "FREEIPS=(192.168.1.);192.168.2.;(10.0.0.);(ALL);( 10.1.)\nFREEIPS=(a);;(192.168.3.)\n"
+       "FREEIPS=x;\n*Site=Haus\n*Site=Keller\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S.TVS:1: error: the FREEIPS entry \"192.168.2.\" is read without its first and last byte: "
+      "it admits the addresses beginning \"92.168.2\"; enclose it: \"(192.168.2.)\"",
+      "S.TVS:1: error: the FREEIPS entry \"(ALL)\" admits everybody only as the first entry; here "
+      "nobody",
+      "S.TVS:1: error: the FREEIPS entry \"( 10.1.)\" admits nobody: \" 10.1.\" is no address "
+      "prefix",
+      "S.TVS:2: error: FREEIPS has an empty entry; the server reads no entry after it",
+      "S.TVS:3: error: the FREEIPS entry \"x\" admits nobody", "S: 5 errors, 0 warnings"}},
+    {"bytes: a byte-order mark, UTF-8, CR alone, a last line without line end",
+     {{"S.TVS", "\xEF\xBB\xBFSTARTPAGE=Haus\n*Site=Haus\n*Site=Keller"},
+      {"S_Keller.SHT", "#1000=Keller\n#8000\nSHEAD=K\xC3\xBC" "che\n#9000=1\rNAVI=Haus:Haus\n"},
+      {"S_WEBUSERS.USR", "demo;geheim;Haus"}},  // the sign-on reads a last line without LF
+     nullptr,
+     kCheckErrors,
+     {"S.TVS:1: error: the file begins with a UTF-8 byte-order mark, which the server reads as "
+      "part of the first line and so loses that line: save it as ISO-8859-1 without one",
+      "S.TVS:3: warning: the last line has no line end: the server does not read it until "
+      "Sheetmaker rewrites the file; end it with a line end",
+      "S_Keller.SHT:3: error: UTF-8 bytes: the server takes each byte as one ISO-8859-1 "
+      "character, so every umlaut shows as two; save the file as ISO-8859-1 or write entities "
+      "(&uuml;)",
+      "S_Keller.SHT:4: error: line ends of CR alone: the server reads the lines from here on as "
+      "one line; save the file with LF or CR LF line ends",
+      "S: 3 errors, 1 warning"}},
+    {"page keys: before the first header, unknown, case, blanks, another section's",
+     {{"S_Keller.SHT",
+       "Titel\n#1000=Keller\nBGCOLOR=FFFFFF\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n"
+       "#10000\nobjrow=A@A@0@@1@N@@@@\nOBJROW =A@A@0@@1@N@@@@\n*ERROR - invalid index\n"
+       "#20000\nHTML2=<p>x</p>\n#3000\nObwidth=100\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S_Keller.SHT:1: warning: the line stands before the first section header; the server "
+      "ignores it",
+      "S_Keller.SHT:3: warning: unknown key \"BGCOLOR\" in section #1000; the server ignores the "
+      "line",
+      "S_Keller.SHT:9: error: \"objrow\" is not read: keys are case-sensitive; write OBJROW",
+      "S_Keller.SHT:10: error: \"OBJROW =A@A@0@@1@N@@@@\" has blanks around \"=\": the server "
+      "reads no OBJROW there; write OBJROW=value",
+      "S_Keller.SHT:11: error: an older compiler put \"*ERROR - invalid index\" in place of a row "
+      "whose name the runtime did not know; write the row again",
+      "S_Keller.SHT:13: error: HTML2 belongs in section #21000; the server ignores it in section "
+      "#20000",
+      "S_Keller.SHT:15: error: \"Obwidth\" is not read: keys are case-sensitive; write OBWIDTH",
+      "S: 5 errors, 2 warnings"}},
+    {"the page head: settings and the form after it, 2x without \";\", two SHEAD lines",
+     {{"S_Keller.SHT",
+       "#1000=Keller\n#6000\nOBJCOLS=0x;2x\n#8000\nSHEAD\n#1000=Keller\nBG=FFEEDD\n#3000\n"
+       "FCHEAD=FF0000\nOBWIDTH=100\nPW=500\n#6000\nOBJCOLS=0x;1x;2x;\n#8000\nSHEAD=Keller\n"
+       "#9000=1\nNAVI=Haus:Haus\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S_Keller.SHT:3: error: OBJCOLS ends with 2x without \";\": the server writes the inputs but "
+      "no form to send them; write \"0x;2x;\"",
+      "S_Keller.SHT:5: error: \"SHEAD\" writes the page head but sets no heading; write "
+      "SHEAD=heading",
+      "S_Keller.SHT:7: error: BG comes after SHEAD, where the page head is written already; the "
+      "server ignores it: move it before #8000",
+      "S_Keller.SHT:9: error: FCHEAD comes after SHEAD, where the page head is written already; "
+      "the server ignores it: move it before #8000",
+      "S_Keller.SHT:11: error: PW comes after SHEAD, where the page head is written already; the "
+      "server closes a container it never opened: move it before #8000",
+      "S_Keller.SHT:13: error: OBJCOLS turns the form on after SHEAD: the inputs get no form start "
+      "and cannot be sent; move #6000 before #8000",
+      "S_Keller.SHT:15: error: a second SHEAD line writes the page head again; a page has one",
+      "S: 7 errors, 0 warnings"}},
+    {"no SHEAD, a table left open, a reload to the title's page",
+     {{"S_Keller.SHT",
+       "#1000=Kellerraum\n#7000\nAutoAkt=1\n#9000=1\nNAVI=Haus:Haus\n#11000\n"
+       "MACRO=ALLESAUS@Alles aus@1\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S_Keller.SHT: error: no SHEAD line: the page gets no head, no heading and no form start; "
+      "add #8000 and SHEAD=heading after the settings",
+      "S_Keller.SHT:6: error: the page file ends inside this table, which is then never closed; "
+      "add a section header after its last row",
+      "S_Keller.SHT:1: error: the page reloads itself, but its #1000 header names it "
+      "\"Kellerraum\", not \"Keller\": the reload goes to that page",
+      "S: 3 errors, 0 warnings"}},
+    {"references without \">\" or with a blank; a row the last compile did not find",
+     {{"S_Keller.SHT",
+       "#1000=Keller\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n#20000\n"
+       "HTML1=%<TEMP Grad %<LICHT>\nHTML1=<p>%<TEMP</p>\nHTML1=Aussen %<TEMP\n#10000\n"
+       "OBJROW=WEG@Weg@0@@-1@N@@@@\n#21000\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S_Keller.SHT:7: error: the reference name \"TEMP Grad %<LICHT\" holds a blank or \"<\": a "
+      "\">\" is missing; the server asks for that name and shows nothing",
+      "S_Keller.SHT:8: error: the reference name \"TEMP</p\" holds a blank or \"<\": a \">\" is "
+      "missing; the server asks for that name and shows nothing",
+      "S_Keller.SHT:9: error: the reference \"%<TEMP\" has no \">\": the server shows it and the "
+      "rest of the line as they stand",
+      "S_Keller.SHT:11: error: object row \"WEG\" has the index -1: the runtime did not know the "
+      "name at the last compile; the row shows the invalid-index text",
+      "S: 4 errors, 0 warnings"}},
+    {"user file: a name twice, blanks and characters the browser encodes",
+     {{"S_WEBUSERS.USR",
+       "demo;geheim;Haus\ngast;mit blank;Haus\nan na;pw;Haus\ndemo;anders;Keller\n"
+       "uml;k\xFC" "che;Haus\nok;a+b%21*-._;Haus\n"}},
+     nullptr,
+     kCheckErrors,
+     {"S_WEBUSERS.USR:2: error: the password of the user \"gast\" holds a blank, which the "
+      "browser sends as \"+\": write \"+\" in its place",
+      "S_WEBUSERS.USR:3: error: the user name \"an na\" holds a blank, which the browser sends "
+      "as \"+\": write \"+\" in its place",
+      "S_WEBUSERS.USR:4: error: the user \"demo\" is listed on line 1 already; the sign-on reads "
+      "the first line only",
+      "S_WEBUSERS.USR:5: error: the password of the user \"uml\" holds characters the browser "
+      "sends as %XX (\"!\" as %21): write them so",
+      "S: 4 errors, 0 warnings"}},
+    {"kinds and read-only variables the project tells",
+     {{"S_Keller.SHT",
+       "#1000=Keller\n#6000\nOBJCOLS=0x;1x;2x;\n#8000\nSHEAD=Keller\n#9000=1\nNAVI=Haus:Haus\n"
+       "#10000\nOBJROW=LICHT@Licht@1@@1@N@@@@\nOBJROW=TEMP@Temperatur@1@@2@N@@@@\n#21000\n"}},
+     kProject,
+     kCheckErrors,
+     {"S_Keller.SHT:9: error: object row \"LICHT\" has the kind \"N\"; the runtime's variable is "
+      "of kind U",
+      "S_Keller.SHT:10: error: object row \"TEMP\" offers an input, but the runtime does not let "
+      "the web write it; set its editable flag to 0",
+      "S: 2 errors, 0 warnings"}},
+    {"every key the server reads", kEveryKey, kProject, kCheckClean, {"S: 0 errors, 0 warnings"}},
 };
 
 class SiteCheckTest : public ::testing::Test {
@@ -204,6 +375,7 @@ TEST_F(SiteCheckTest, PrintsTheFindingsOfEachSite) {
       ASSERT_TRUE(ParseProjectNames(c.project, &error)) << error;
       CheckSettings.var_idx = ProjectVarIdx;
       CheckSettings.obj_idx = ProjectObjIdx;
+      CheckSettings.var_facts = ProjectVarFacts;
     }
     EXPECT_EQ(c.status, CheckSite());
     if (c.status != kCheckUnreadable) {

@@ -153,6 +153,26 @@ TEST_F(InterfaceProgram, EachCommandMakesItsCallAndWritesItsPage) {
   EXPECT_EQ(DataPage("23"), Get("GETVARBYNAME2&TEMP"));  // the set above was stored
 }
 
+// Another name than the box's (rebinding) reaches no command and makes no
+// runtime call; the box's names and no Host are served.
+TEST_F(InterfaceProgram, OnlyTheBoxsOwnHostNamesReachACommand) {
+  StartRuntime();
+  const struct {
+    const char* host;
+    bool served;
+  } cases[] = {{"", true}, {"127.0.0.1:8080", true}, {"[::1]", true}, {"localhost", true},
+               {"evil.example", false}, {"evil.example:80", false}};
+  for (const auto& c : cases) {
+    const std::string page = Get("SETVARBYNAME&TEMP=23", {{"HTTP_HOST", c.host}});
+    EXPECT_EQ(c.served, page == DataPage("OK")) << c.host;
+    const Calls want = c.served ? Calls{"setvarbyname\tTEMP=23"} : Calls{};
+    EXPECT_EQ(want, runtime_->Calls()) << c.host;
+    if (!c.served) {
+      EXPECT_NE(std::string::npos, page.find("Fehler - unbekannter Servername: evil.example\n"));
+    }
+  }
+}
+
 TEST_F(InterfaceProgram, FailedCallsGiveTheirFallbacks) {
   const CommandCase cases[] = {
       {"CREATEVARLIST&", {}, DataPage("")},

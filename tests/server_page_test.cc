@@ -76,6 +76,7 @@ class ServerPageTest : public ::testing::TestWithParam<std::vector<std::string>>
     // Session 528616600 of the default client address 127.0.0.1.
     WriteFile(SiteDir() + "Haus528616600127p0p0p1.SID", "01.01.2026/00:00:00;anna");
     WriteFile(SiteDir() + "Haus_Reich.SHT", ReadFile(DataDir() + "page_rich.SHT"));
+    WriteFile(SiteDir() + "HOSTNAMES.DAT", "# the test's name\r\nbox.local\r\n");
     ASSERT_TRUE(runtime_.Start(RuntimeDir() + "CTLKRN.CFG"));
   }
 

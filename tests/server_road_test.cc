@@ -13,12 +13,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/boxfiles.h"
+#include "common/compilerecord.h"
 #include "harness.h"
 
 namespace {
@@ -632,6 +635,76 @@ TEST_F(ServerRoad, OtherMethodsCarryNoRequest) {
   EXPECT_EQ("TELVARINSERVER", LoginHidden(page, "SP"));
 }
 
+// The page for a Host that is not one of the box's names.
+std::string UnknownHostPage(const std::string& shown) {
+  return std::string("Content-type: text/html\n"
+                     "Content-Security-Policy: default-src 'none'\n\n"
+                     "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\n"
+                     "<html><head><title>Telvarin Error</title></head><body>\n"
+                     "Fehler - unbekannter Servername: ") +
+         shown + "\n</body></html>\n";
+}
+
+// Only the box's own names are served (a rebinding page's name is not): an
+// address literal, localhost, the machine's name (also + ".local") and the
+// names of HOSTNAMES.DAT, without regard to case, port or a trailing dot. Any
+// other name gets the error page and nothing else: no runtime call, no
+// session, no attempt counted, no file written.
+TEST_F(ServerRoad, OnlyTheBoxsOwnHostNamesAreServed) {
+  Write("HAUS.TVS", "FREEIPS=(ALL)\nSTARTPAGE=Wohnen\n");
+  Write("HAUS_Wohnen.SHT", PageFile("Wohnen") + "#10000\nOBJROW=X@X@0@@1@N@@@@\n");
+  Write("HOSTNAMES.DAT", "# names of the box\r\n\r\n  haus.example  \r\nKasten.Lan.\n");
+  testsupport::TrialRuntime runtime("VAR 1 X N 7\n");
+  ASSERT_TRUE(runtime.Start(testsupport::RuntimeDir() + "CTLKRN.CFG"));
+  char name[256] = {};
+  ASSERT_EQ(0, gethostname(name, sizeof name - 1));
+  const std::string machine = name;
+  struct Case {
+    const char* host;  // nullptr: no Host at all
+    const char* shown;  // the name on the error page; nullptr: served
+  };
+  const Case cases[] = {
+      {nullptr, nullptr}, {"", nullptr},
+      {"192.168.1.5", nullptr}, {"192.168.1.5:8080", nullptr}, {"10.0.0.1.", nullptr},
+      {"[::1]", nullptr}, {"[fe80::1]:8080", nullptr}, {"[::FFFF:192.168.1.5]:80", nullptr},
+      {"localhost", nullptr}, {"LocalHost.:80", nullptr},
+      {"haus.example", nullptr}, {"HAUS.Example:8080", nullptr}, {"kasten.lan.", nullptr},
+      {"evil.example", "evil.example"}, {"evil.example:8080", "evil.example"},
+      {"192.168.1.5.evil.example", "192.168.1.5.evil.example"},
+      {"[evil.example]:80", "[evil.example]"}, {"[::1", "[::1"},
+      {"localhost:http", "localhost"}, {"localhost.local", "localhost.local"},
+      {"# names of the box", "# names of the box"},
+      {"<b>x\"&</b>", "&lt;b&gt;x&quot;&amp;&lt;/b&gt;"},
+  };
+  const std::string machine_hosts[] = {machine, machine + ".local", machine + ".LOCAL.:8080"};
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  for (const std::string& host : machine_hosts) all.push_back({host.c_str(), nullptr});
+  const std::string unlisted = "x" + machine;
+  all.push_back({unlisted.c_str(), unlisted.c_str()});
+  for (const auto& c : all) {
+    const std::string what = c.host ? c.host : "(none)";
+    for (const auto& file : SessionFiles()) unlink((SiteDir() + file).c_str());
+    unlink((SiteDir() + "SIGNONFAILS.DAT").c_str());
+    runtime.ClearCalls();
+    const std::vector<std::string> before = testsupport::ListDir(SiteDir());
+    std::map<std::string, std::string> env;
+    if (c.host) env["HTTP_HOST"] = c.host;
+    // A failed sign-on: counted, and a free address makes a session.
+    const ProcResult r =
+        CgiPost(ServerBinary(), LoginForm("HAUS", 1, "anna", "falsch"), "127.0.0.1", env);
+    EXPECT_EQ(0, r.status) << what;
+    if (c.shown) {
+      EXPECT_EQ(UnknownHostPage(c.shown), r.out) << what;
+      EXPECT_EQ(before, testsupport::ListDir(SiteDir())) << what;
+      EXPECT_TRUE(runtime.Calls().empty()) << what;
+    } else {
+      EXPECT_TRUE(Has(r.out, "<title>Wohnen</title>")) << what << "\n" << r.out;
+      EXPECT_EQ(1u, SessionFiles().size()) << what;
+      EXPECT_FALSE(runtime.Calls().empty()) << what;
+    }
+  }
+}
+
 class Freshness : public ServerRoad {
  protected:
   void SetUp() override {
@@ -650,26 +723,37 @@ class Freshness : public ServerRoad {
     ASSERT_EQ(0, utime(path.c_str(), &times));
   }
   std::string Compiled() { return testsupport::ReadFile(SiteDir() + "compiled"); }
+  // The record a compile of site against the project as it stands writes.
+  static void RecordCompile(const std::string& site) {
+    ASSERT_TRUE(WriteCompileRecord(CompileRecordPath(SiteDir(), site),
+                                   ProjectRecordText(testsupport::RuntimeDir() + "ABLKRN.CFG")));
+  }
   std::string af_;
 };
 
 // Every time of a real file is compared as a time, those that once stood for
-// "no time" (0, 99999999) included.
+// "no time" (0, 99999999) included. A site that has no compile record is
+// compiled whatever the times (a site copied onto the box, an upgraded box);
+// the project changes that the record sees are in sheetmaker_e2e_test.cc.
 TEST_F(Freshness, TheOlderSiteIsCompiled) {
   struct Case {
     long long site, af;
+    bool recorded;
     bool compiles;
   };
   const Case cases[] = {
-      {1700000000, 1700000300, true},  {1700000300, 1700000000, false},
-      {1700000000, 1700000000, false},  // equal times need nothing
-      {0, 1, true},                     {1, 0, false},
-      {99999999, 100000000, true},      {100000000, 99999999, false},
+      {1700000000, 1700000300, true, true},  {1700000300, 1700000000, true, false},
+      {1700000000, 1700000000, true, false},  // equal times need nothing
+      {0, 1, true, true},                     {1, 0, true, false},
+      {99999999, 100000000, true, true},      {100000000, 99999999, true, false},
+      {1700000300, 1700000000, false, true},  {1700000000, 1700000000, false, true},
   };
   for (const auto& c : cases) {
     unlink((SiteDir() + "compiled").c_str());
+    unlink(CompileRecordPath(SiteDir(), "HAUS").c_str());
     SetTime(SiteDir() + "HAUS.TVS", c.site);
     SetTime(af_, c.af);
+    if (c.recorded) RecordCompile("HAUS");
     EXPECT_TRUE(Has(Get("SP=HAUS"), kLoginTitle));
     EXPECT_EQ(c.compiles ? "[HAUS]\n" : "", Compiled()) << c.site << " / " << c.af;
   }
@@ -678,6 +762,7 @@ TEST_F(Freshness, TheOlderSiteIsCompiled) {
   Write("*.TVS", "\n");
   SetTime(SiteDir() + "*.TVS", 1700000000);
   SetTime(af_, 1700000300);
+  RecordCompile("*");
   Get("SP=*");
   EXPECT_EQ("[*]\n", Compiled());
 }

@@ -1,8 +1,9 @@
 // sheetmaker_e2e_test.cc: the compiler started by the web page server. The real
 // TelvarinServer (as a CGI program) runs the real Sheetmaker from the site
 // directory when the trial runtime's project (its AF file) is newer than the
-// site definition file: the first request compiles, its page shows the values
-// of the new indices, the next request does not compile again.
+// site definition file, or the site's compile record names another state of
+// the project file: the first request compiles, its page shows the values of
+// the new indices, the next request does not compile again.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <ctime>
 #include <future>
 #include <string>
@@ -141,6 +143,72 @@ TEST_F(SheetmakerE2eTest, ProjectChangeCompilesOnceAndPageShowsNewIndices) {
   EXPECT_EQ(page, GetPage());
   EXPECT_TRUE(CallsOf(runtime_, "getvaridx").empty());
   EXPECT_TRUE(CallsOf(runtime_, "getobjidx").empty());
+}
+
+// The site's compile record sees every change of the project file that the
+// times do not: a change in the same second as the compile, the file replaced
+// by an older one (a backup restored with its times), the "AF=" line naming
+// another, older file; and a site without a record (copied onto the box, an
+// upgraded box). Each compiles once, then not again.
+TEST_F(SheetmakerE2eTest, EveryProjectChangeCompilesOnce) {
+  const std::string af = RuntimeDir() + "project.af";
+  const std::string site = SiteDir() + "Haus.TVS";
+  GetPage();  // compiled against kProject
+  struct stat compiled {};
+  auto set_time = [](const std::string& path, time_t sec, long nsec) {
+    struct timespec times[2] = {{sec, nsec}, {sec, nsec}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
+  };
+  struct Case {
+    const char* what;
+    bool renumber;        // the runtime loads the other project first
+    std::string project;  // the project file named after the change
+    std::function<void()> change;
+  };
+  const std::string other = RuntimeDir() + "other.af";
+  const Case cases[] = {
+      {"same second", true, af,
+       [&] { set_time(af, compiled.st_mtim.tv_sec, compiled.st_mtim.tv_nsec); }},
+      {"older file restored", true, af,
+       [&] {
+         WriteFile(af + ".bak", "restored\n");
+         set_time(af + ".bak", compiled.st_mtime - 3600, 0);
+         ASSERT_EQ(0, rename((af + ".bak").c_str(), af.c_str()));
+       }},
+      {"no record", false, af, [&] { ASSERT_EQ(0, unlink((SiteDir() + "Haus.CMP").c_str())); }},
+      {"AF= names another, older file", true, other,
+       [&] {
+         WriteFile(other, "other\n");
+         set_time(other, compiled.st_mtime - 3600, 0);
+         WriteFile(RuntimeDir() + "ABLKRN.CFG", "AF=" + other + "\n");
+       }},
+  };
+  bool renumbered = false;
+  for (const auto& c : cases) {
+    ASSERT_EQ(0, stat(site.c_str(), &compiled));
+    if (c.renumber) {
+      renumbered = !renumbered;
+      ASSERT_TRUE(runtime_.ChangeProject(renumbered ? kRenumbered : kProject));
+    }
+    c.change();
+    // By the times alone the site is fresh.
+    struct stat project {};
+    ASSERT_EQ(0, stat(c.project.c_str(), &project));
+    EXPECT_GE(compiled.st_mtime, project.st_mtime) << c.what;
+    runtime_.ClearCalls();
+    const std::string page = GetPage();
+    EXPECT_EQ(2u, CallsOf(runtime_, "getvaridx").size()) << c.what;
+    EXPECT_NE(std::string::npos, page.find(renumbered ? Row("Licht Flur", "444")
+                                                      : Row("Licht Flur", "111")))
+        << c.what;
+    runtime_.ClearCalls();
+    GetPage();
+    EXPECT_TRUE(CallsOf(runtime_, "getvaridx").empty()) << c.what;
+  }
+  // The record is the compiler's own: mode 0600.
+  struct stat record {};
+  ASSERT_EQ(0, stat((SiteDir() + "Haus.CMP").c_str(), &record));
+  EXPECT_EQ(0600u, record.st_mode & 07777);
 }
 
 // A project dated a day ahead (a clock behind the controller's): the first

@@ -1,7 +1,7 @@
 // sitecheck_test.cc: the real SiteCheck binary: where it looks for the site (the
 // box's site directory or --dir), where it finds names (--runtime through the
 // box's control file, --project), and its exit statuses and output when the
-// site, the project or the runtime cannot be read. The checks themselves are
+// site, the project or the runtime cannot be read, and --help. The checks themselves are
 // sitecheck/sitecheck_test.cc's.
 #include <cstdio>
 #include <cstdlib>
@@ -26,11 +26,16 @@ using testsupport::TrialRuntime;
 using testsupport::WriteFile;
 
 const char kProject[] = "VAR 12 LICHT U Aus\n";
-const char kBrokenPage[] = "#1000=P\n#4000\n#10000\nOBJROW=LICHT@Licht@1@@0@U@@2&Aus&Ein@@\n";
-const char kFindings[] = "S_P.SHT:2: error: unknown section header \"#4000\"\n";
-const char kIndexWarning[] =
-    "S_P.SHT:4: warning: index \"0\" of \"LICHT\" is 12 in the runtime; the site needs a "
-    "compile\n";
+const char kSoundPage[] = "#1000=P\n#8000\nSHEAD=P\n";
+const char kBrokenPage[] =
+    "#1000=P\nbw=1\n#8000\nSHEAD=P\n#10000\nOBJROW=LICHT@Licht@1@@0@N@@@@\n#21000\n";
+const char kFindings[] = "S_P.SHT:2: error: \"bw\" is not read: keys are case-sensitive; write BW\n";
+// What the names add: the index, and the kind the runtime and the project tell.
+const char kNameFindings[] =
+    "S_P.SHT:6: warning: index \"0\" of \"LICHT\" is 12 in the runtime; the site needs a "
+    "compile\n"
+    "S_P.SHT:6: error: object row \"LICHT\" has the kind \"N\"; the runtime's variable is of "
+    "kind U\n";
 
 void WriteSite(const std::string& dir, const std::string& page) {
   WriteFile(dir + "S.TVS", "*Site=P\n");
@@ -50,9 +55,9 @@ const RunCase kRunCases[] = {
     {"the box's site", {"S"}, false, 1, std::string(kFindings) + "S: 1 error, 0 warnings\n"},
     {"a site outside the box", {"--dir", "{tmp}", "S"}, false, 0, "S: 0 errors, 0 warnings\n"},
     {"names against the runtime", {"--runtime", "S"}, true, 1,
-     std::string(kFindings) + kIndexWarning + "S: 1 error, 1 warning\n"},
+     std::string(kFindings) + kNameFindings + "S: 2 errors, 1 warning\n"},
     {"names against a project", {"--project", "{tmp}project.txt", "S"}, false, 1,
-     std::string(kFindings) + kIndexWarning + "S: 1 error, 1 warning\n"},
+     std::string(kFindings) + kNameFindings + "S: 2 errors, 1 warning\n"},
     {"no runtime", {"--runtime", "S"}, false, 2,
      "the runtime at (no address) does not answer; the site was not checked\n"},
     {"a project that does not parse", {"--project", "{tmp}bad.txt", "S"}, false, 2,
@@ -78,7 +83,7 @@ TEST(SiteCheckProgram, FindsTheSiteAndTheNamesWhereTheArgumentsSay) {
   ResetFixedDirs();
   WriteSite(SiteDir(), kBrokenPage);
   const std::string tmp = MakeTempDir() + "/";
-  WriteSite(tmp, "#1000=P\n");
+  WriteSite(tmp, kSoundPage);
   WriteFile(tmp + "project.txt", kProject);
   WriteFile(tmp + "bad.txt", "# names\nVAR LICHT U Aus\n");
   for (const RunCase& c : kRunCases) {
@@ -101,6 +106,9 @@ TEST(SiteCheckProgram, FindsTheSiteAndTheNamesWhereTheArgumentsSay) {
       std::remove((RuntimeDir() + "CTLKRN.CFG").c_str());
     }
   }
+  const ProcResult help = RunProgram(SiteCheckBinary(), {"--help"}, {});
+  EXPECT_EQ(0, help.status);
+  EXPECT_EQ(0u, help.out.find("usage: SiteCheck"));
   EXPECT_EQ(0, std::system(("rm -rf '" + tmp + "'").c_str()));
 }
 

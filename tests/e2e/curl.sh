@@ -2,8 +2,8 @@
 # curl.sh ENV_FILE: end-to-end requests through lighttpd to the installed CGI
 # programs: the login page, a failed and a good sign-on (which has the server
 # compile the site with Sheetmaker first), pages with live values and
-# navigation, a form post (and the same form from another site, which writes
-# nothing), sign-off, an invalid session, the sign-on error page, the
+# navigation, a form post (and the same form from another site or for another
+# host name, which writes nothing), sign-off, an invalid session, the sign-on error page, the
 # administration interface's commands with the trial runtime's call log, and
 # the login page's first part arriving before its time lock ends.
 set -uo pipefail
@@ -31,8 +31,8 @@ check() {  # description, then a command that must succeed
 }
 has() { grep -aqF -- "$1" "$tmp/body"; }
 lacks() { ! grep -aqF -- "$1" "$tmp/body"; }
-get() {  # URL: status line, headers and body into $tmp
-  curl -s -D "$tmp/head" -o "$tmp/body" "$1"
+get() {  # URL [CURL OPTIONS...]: status line, headers and body into $tmp
+  curl -s -D "$tmp/head" -o "$tmp/body" "${@:2}" "$1"
 }
 post() {  # URL BODY [CURL OPTIONS...]
   curl -s -D "$tmp/head" -o "$tmp/body" --data-binary "$2" "${@:3}" "$1"
@@ -105,6 +105,15 @@ check "cross-site form: the page again" has "<h1>Bad</h1>"
 post "$server" "$form" -H 'Origin: http://elsewhere.example'
 check "form from another origin: the page again" has "<h1>Bad</h1>"
 check "no write or macro start from another site" bash -c "! tail -c +$((before + 1)) '$log' | grep -aqE '^(setvarbyidx|startmacroidx)'"
+
+# Another name for the box (a rebinding page's): the error page, nothing else.
+before=$(log_size)
+post "$server" "$form" -H 'Host: evil.example:8080'
+check "unlisted Host: the error page with the name" has "Fehler - unbekannter Servername: evil.example"
+check "unlisted Host: no page" lacks "<h1>Bad</h1>"
+get "$admin?SETVARBYNAME&SOLL_BAD=30" -H 'Host: evil.example'
+check "unlisted Host: no administration command" lacks "RESULT->"
+check "unlisted Host: no runtime call" bash -c "[ \"\$(tail -c +$((before + 1)) '$log' | wc -c)\" -eq 0 ]"
 
 # Sign-off, then the same session is invalid.
 get "$server?SP=TELVARINSERVER&sitename=signoff&sid=$sid"

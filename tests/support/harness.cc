@@ -227,6 +227,14 @@ std::string SiteCheckBinary() {
 #endif
 }
 
+std::string PlaceSiteBinary() {
+#ifdef PLACESITE_BIN
+  return PLACESITE_BIN;
+#else
+  return "";
+#endif
+}
+
 std::string TrialRuntimeBinary() {
 #ifdef TRIAL_RUNTIME_BIN
   return TRIAL_RUNTIME_BIN;

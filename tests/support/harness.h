@@ -31,6 +31,7 @@ std::string ServerBinary();     // TelvarinServer
 std::string InterfaceBinary();  // TelvarinInterface
 std::string SheetmakerBinary(); // Sheetmaker
 std::string SiteCheckBinary();  // SiteCheck
+std::string PlaceSiteBinary();  // PlaceSite
 std::string TrialRuntimeBinary();
 
 // A CGI request to TelvarinServer or TelvarinInterface: GET puts query into
