@@ -12,7 +12,7 @@ scripts/setup-debian.sh test
 
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" \
-  --target TelvarinServer TelvarinInterface Sheetmaker SiteCheck trial-runtime
+  --target TelvarinServer TelvarinInterface Sheetmaker SiteCheck PlaceSite trial-runtime
 artifacts=build/release/tests/e2e/artifacts
 pictures="login.png page.png live-before.png live-after.png"
 for p in $pictures; do rm -f "$artifacts/$p"; done
