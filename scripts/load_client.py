@@ -272,6 +272,7 @@ class Client(threading.Thread):
         self.deadline = deadline
         self.rng = random.Random(args.seed * 1000 + number)
         self.sid = None
+        self.slips = 0          # wrong sign-ons so far, each under a name of its own
         self.page = None        # (name, parsed page, request start time)
         self.next_page = 0
 
@@ -363,7 +364,9 @@ class Client(threading.Thread):
             if not got:
                 return
             if got[0] != "login" or "2. Versuch" not in got[2]:
-                self.fail("wrong password: expected the second attempt, got a %s page" % got[0])
+                shown = re.search(r"[0-9]+\. Versuch", got[2])
+                self.fail("wrong password: expected the second attempt, got a %s page (%s)"
+                          % (got[0], shown.group(0) if shown else "no attempt shown"))
                 return
             fields = self.login_fields(parse_page(got[2]), wrong=False)
             if fields is None:
@@ -387,10 +390,13 @@ class Client(threading.Thread):
             if kind == "hidden":
                 fields.append((name, value))
             elif name == "User":
-                # A mistyped name of its own: the box counts failures per user
-                # name too, and all clients share USER, whose count the
-                # clients' slips together would otherwise lock.
-                fields.append((name, "%s-%s" % (USER, self.name) if wrong else USER))
+                # A mistyped name of its own for each slip: the box counts
+                # failures per user name too, and a name that never signs on
+                # is never cleared, so a name reused for slips (or USER,
+                # which all clients share) would run into its time lock.
+                if wrong:
+                    self.slips += 1
+                fields.append((name, "%s-%s-%d" % (USER, self.name, self.slips) if wrong else USER))
             elif name == "Passw":
                 fields.append((name, "falsch" if wrong else PASSWORD))
             elif kind == "submit":

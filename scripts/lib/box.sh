@@ -87,11 +87,13 @@ box_build() {
 
 # box_place_site SOURCE_DIR SITE_DIR: copies the site definition, page and user
 # files of SOURCE_DIR into SITE_DIR in place of those of earlier runs, and
-# removes their sessions, lock and temporary files. Fails when SOURCE_DIR has no site definition file.
+# removes their sessions, lock and temporary files and the failure records
+# (an earlier run's slips would otherwise still count for 15 minutes). Fails when SOURCE_DIR has no site definition file.
 box_place_site() {
   local src=$1 site=$2 file found=0
   mkdir -p "$site" || return 1
-  rm -f "$site"/*.SID "$site"/*.LCK "$site"/*_\$ "$site"/*.TVS "$site"/*.SHT "$site"/*.USR
+  rm -f "$site"/*.SID "$site"/*.LCK "$site"/*_\$ "$site"/*.TVS "$site"/*.SHT "$site"/*.USR \
+    "$site"/SIGNONFAILS.DAT "$site"/INTERFACEFAILS.DAT
   for file in "$src"/*.TVS "$src"/*.SHT "$src"/*.USR; do
     [ -f "$file" ] || continue
     case $file in *.TVS) found=1 ;; esac

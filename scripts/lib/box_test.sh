@@ -55,9 +55,9 @@ touch "$tmp/old/OLD.TVS" "$tmp/old/OLD_P.SHT" "$tmp/old/OLD_WEBUSERS.USR"
 printf 'x\n' > "$tmp/new/HAUS.TVS"
 touch "$tmp/new/HAUS_Flur.SHT" "$tmp/new/notes.txt"
 box_place_site "$tmp/old" "$site"
-touch "$site/OLD1127p0p0p1.SID" "$site/OLD.LCK" "$site/HAUS_Flur.SHT_\$"
+touch "$site/OLD1127p0p0p1.SID" "$site/OLD.LCK" "$site/HAUS_Flur.SHT_\$" "$site/SIGNONFAILS.DAT"
 check "box_place_site: a site without a user file" box_place_site "$tmp/new" "$site"
-check "box_place_site: the earlier site's files, sessions and locks are gone" \
+check "box_place_site: the earlier site's files, sessions, locks and records are gone" \
   [ "$(cd "$site" && echo *)" = "HAUS.TVS HAUS_Flur.SHT" ]
 check "box_place_site: a folder without a site definition file is refused" \
   fails box_place_site "$tmp/empty" "$site" 2>/dev/null
